@@ -1,0 +1,44 @@
+# Test programs: GoogleTest from Debian (native) or built from Debian's sources
+# with the cross toolchain (Windows), one CTest entry per program. Windows
+# programs run under Wine in a private prefix inside the build tree, with one
+# persistent wineserver kept up for the whole run by a CTest fixture.
+enable_testing()
+
+set(ZRK_TEST_RESULTS ${CMAKE_BINARY_DIR}/test-results)
+set(ZRK_VECTORS_DIR ${CMAKE_SOURCE_DIR}/tests/vectors)
+
+if(CMAKE_CROSSCOMPILING)
+  set(ZRK_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/cmake/wine-run;${ZRK_WINEPREFIX})
+endif()
+
+if(BUILD_TESTING)
+  if(CMAKE_CROSSCOMPILING)
+    set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+    add_test(NAME wine_server_start COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-server start ${ZRK_WINEPREFIX})
+    add_test(NAME wine_server_stop COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-server stop ${ZRK_WINEPREFIX})
+    set_tests_properties(wine_server_start PROPERTIES FIXTURES_SETUP wine LABELS fixture)
+    set_tests_properties(wine_server_stop PROPERTIES FIXTURES_CLEANUP wine LABELS fixture)
+  else()
+    find_package(GTest REQUIRED)
+  endif()
+endif()
+
+# zrk_add_test_program(NAME SOURCES file... LIBS target...)
+function(zrk_add_test_program name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} zrk_build_options GTest::gtest_main GTest::gmock)
+  target_compile_definitions(${name} PRIVATE ZRK_VECTORS_DIR="${ZRK_VECTORS_DIR}")
+  set(report ${ZRK_TEST_RESULTS}/${name}.xml)
+  if(CMAKE_CROSSCOMPILING)
+    set(report Z:${report})  # Wine's drive for the Linux root; a bare /path is drive-relative
+  endif()
+  add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:${report})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+  if(CMAKE_CROSSCOMPILING)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
+  endif()
+endfunction()
