@@ -1,0 +1,55 @@
+// The pacer's system clock on Windows: the multimedia timer of winmm, loaded
+// from the system folder at first use rather than imported.
+#include "thread/frame_pacer.h"
+
+#include "platform/windows_api.h"
+#include "text/system_library_win32.h"
+
+namespace zrk {
+
+namespace {
+
+using TimeGetTime = DWORD(WINAPI*)();
+using TimePeriod = UINT(WINAPI*)(UINT);
+
+template <typename Entry> Entry resolve(HMODULE module, const char* name) {
+    if (module == nullptr) return nullptr;
+    return reinterpret_cast<Entry>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+class MultimediaClock final : public PacerClock {
+public:
+    MultimediaClock()
+        : module_(loadSystemLibrary("winmm.dll")),
+          timeGetTime_(resolve<TimeGetTime>(module_, "timeGetTime")),
+          timeBeginPeriod_(resolve<TimePeriod>(module_, "timeBeginPeriod")),
+          timeEndPeriod_(resolve<TimePeriod>(module_, "timeEndPeriod")) {}
+    ~MultimediaClock() override {
+        if (module_ != nullptr) FreeLibrary(module_);
+    }
+
+    // Without winmm the tick count still gives milliseconds, only coarser.
+    uint32_t now() override { return timeGetTime_ ? timeGetTime_() : GetTickCount(); }
+    void sleep(uint32_t milliseconds) override { Sleep(milliseconds); }
+    void beginPrecise() override {
+        if (timeBeginPeriod_) timeBeginPeriod_(1);
+    }
+    void endPrecise() override {
+        if (timeEndPeriod_) timeEndPeriod_(1);
+    }
+
+private:
+    HMODULE module_;
+    TimeGetTime timeGetTime_;
+    TimePeriod timeBeginPeriod_;
+    TimePeriod timeEndPeriod_;
+};
+
+} // namespace
+
+PacerClock& systemPacerClock() {
+    static MultimediaClock clock;
+    return clock;
+}
+
+} // namespace zrk
