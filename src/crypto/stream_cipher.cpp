@@ -1,0 +1,117 @@
+// Key derivation, keystream refills and the byte transforms of the stream cipher.
+#include "crypto/stream_cipher.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "stream/byte_order.h"
+
+namespace zrk {
+namespace {
+
+void wipe(void* p, size_t n) {
+    volatile unsigned char* v = static_cast<volatile unsigned char*>(p);
+    while (n--) *v++ = 0;
+}
+
+// The 64 bytes of a chaining value: H0..H7, each least significant byte first.
+void chainingBytes(const Sha512& h, unsigned char out[64]) {
+    uint64_t words[8];
+    h.digestWords(words);
+    for (int i = 0; i < 8; ++i) storeLe64(out + 8 * i, words[i]);
+    wipe(words, sizeof words);
+}
+
+void updateText(Sha512& h, std::string_view text) {
+    // The hash takes 32-bit lengths; longer text goes in pieces.
+    while (!text.empty()) {
+        size_t piece = std::min<size_t>(text.size(), 0x40000000);
+        h.update(text.data(), uint32_t(piece));
+        text.remove_prefix(piece);
+    }
+}
+
+} // namespace
+
+StreamCipher::StreamCipher() : position_(0), refills_(0), block_{}, feedback1_{}, feedback2_{}, feedbackByte_(0) {
+    setPassword(0, "MarbleOrchardKite");
+}
+
+StreamCipher::~StreamCipher() {
+    wipe(block_, sizeof block_);
+    wipe(feedback1_, sizeof feedback1_);
+    wipe(feedback2_, sizeof feedback2_);
+    feedbackByte_ = 0;
+}
+
+void StreamCipher::setKey(std::string_view password, const void* data, uint32_t length) {
+    Sha512 h;
+    h.update(data, length);
+    updateText(h, password);
+    h.finish();
+
+    // s[0] is fixed; each of 39 rounds stores the current value and compresses d || d.
+    uint32_t seeds[1 + 39 * 16];
+    seeds[0] = 0xFFFFFFFF;
+    unsigned char d[128];
+    chainingBytes(h, d);
+    for (int r = 0; r < 39; ++r) {
+        for (int i = 0; i < 16; ++i) seeds[1 + 16 * r + i] = loadLe32(d + 4 * i);
+        h.update(d, 64);
+        h.update(d, 64);
+        chainingBytes(h, d);
+    }
+    generator_.seedArray(seeds, MersenneTwister::kStateWords);
+    wipe(seeds, sizeof seeds);
+    wipe(d, sizeof d);
+
+    runningHash_.reset();
+    position_ = 0;
+    refills_ = 0;
+    feedbackByte_ = 0;
+    std::memset(feedback1_, 0, sizeof feedback1_);
+    std::memset(feedback2_, 0, sizeof feedback2_);
+}
+
+void StreamCipher::setPassword(uint64_t prefix, std::string_view password) {
+    unsigned char data[8];
+    storeLe64(data, prefix);
+    setKey(password, data, 8);
+}
+
+void StreamCipher::refill() {
+    // 32 generator words and both feedback records: exactly two blocks, and the
+    // running hash never holds a partial block, so this is two compressions.
+    unsigned char input[256];
+    for (int i = 0; i < 32; ++i) storeLe32(input + 4 * i, generator_.next());
+    std::memcpy(input + 128, feedback1_, 64);
+    std::memcpy(input + 192, feedback2_, 64);
+    runningHash_.update(input, sizeof input);
+    chainingBytes(runningHash_, block_);
+    wipe(input, sizeof input);
+    if (refills_ < 64) ++refills_;
+}
+
+void StreamCipher::encrypt(void* buffer, int32_t length) {
+    auto p = static_cast<unsigned char*>(buffer);
+    for (int32_t i = 0; i < length; ++i) {
+        unsigned char k1 = keystreamByte();
+        unsigned char k2 = keystreamByte();
+        unsigned char plain = p[i];
+        p[i] = plain ^ k1 ^ k2;
+        feedbackByte_ = plain ^ k1;
+    }
+}
+
+void StreamCipher::decrypt(void* buffer, int32_t length) {
+    auto p = static_cast<unsigned char*>(buffer);
+    for (int32_t i = 0; i < length; ++i) {
+        unsigned char k1 = keystreamByte();
+        unsigned char k2 = keystreamByte();
+        unsigned char cipher = p[i];
+        p[i] = cipher ^ k1 ^ k2;
+        feedbackByte_ = cipher ^ k2;
+    }
+}
+
+} // namespace zrk
