@@ -17,7 +17,6 @@ constexpr uint32_t kAttributeNormal = 0x80;
 constexpr uint32_t kAttributeTemporary = 0x100;
 constexpr uint32_t kNoAttributes = 0xFFFFFFFF;
 
-
 std::string modulePath();
 // modulePath() without its last backslash and what follows.
 std::string moduleFolder();

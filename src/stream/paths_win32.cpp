@@ -1,0 +1,109 @@
+// The path functions' system calls on Windows: the wide route through the wide-call
+// table (with the "\\?\" long-path prefix where it applies), the ANSI route otherwise.
+#include <memory>
+#include <new>
+
+#include "platform/windows_api.h"
+#include "stream/path_backend.h"
+#include "stream/paths.h"
+#include "text/ansi_win32.h"
+#include "text/call_wrappers_win32.h"
+#include "text/utf.h"
+#include "text/wide_calls_win32.h"
+
+namespace zrk {
+namespace {
+
+// Closes a file search; FindFirstFile fails with INVALID_HANDLE_VALUE, not null.
+class FindHandle {
+public:
+    explicit FindHandle(HANDLE handle) : handle_(handle) {}
+    ~FindHandle() {
+        if (valid()) FindClose(handle_);
+    }
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+// getAttributes and setAttributes prefix every path, even one that already starts
+// with two backslashes: their callers pass absolute local paths.
+std::u16string alwaysPrefixed(const std::string& path) { return utf8ToWide("\\\\?\\" + path); }
+
+} // namespace
+
+std::string modulePath() {
+    constexpr DWORD kCapacity = 65535;
+    if (hasWideCalls()) {
+        std::unique_ptr<char16_t[]> buffer(new (std::nothrow) char16_t[kCapacity + 1]);
+        if (!buffer || !wideCalls().GetModuleFileNameW) return {};
+        const DWORD n = wideCalls().GetModuleFileNameW(nullptr, wideChars(buffer.get()), kCapacity);
+        return wideToUtf8(std::u16string_view(buffer.get(), n));
+    }
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kCapacity + 1]);
+    if (!buffer) return {};
+    const DWORD n = GetModuleFileNameA(nullptr, buffer.get(), kCapacity);
+    return ansiToUtf8(std::string_view(buffer.get(), n));
+}
+
+int pathExists(const std::string& path) {
+    std::string pattern = makeAbsolute(path);
+    if (!pattern.empty() && pattern.back() == '\\') pattern += "*.*";
+    // The wrapper puts the long-path prefix in front on the wide route.
+    FileEntry entry;
+    FindHandle search(findFirstFile(pattern, entry));
+    return search.valid() ? 1 : 0;
+}
+
+uint32_t getAttributes(const std::string& path) {
+    if (hasWideCalls()) {
+        if (!wideCalls().GetFileAttributesW) return kNoAttributes;
+        return wideCalls().GetFileAttributesW(wideChars(alwaysPrefixed(path)));
+    }
+    return GetFileAttributesA(utf8ToAnsi(path).c_str());
+}
+
+int setAttributes(const std::string& path, uint32_t attributes) {
+    if (hasWideCalls()) {
+        if (!wideCalls().SetFileAttributesW) return 0;
+        return wideCalls().SetFileAttributesW(wideChars(alwaysPrefixed(path)), attributes) ? 1 : 0;
+    }
+    return SetFileAttributesA(utf8ToAnsi(path).c_str(), attributes) ? 1 : 0;
+}
+
+uint32_t listFiles(const std::string& folder, const std::string& pattern, std::vector<FileEntry>& entries) {
+    const std::string search = joinPath(folder, pattern);
+    FileEntry entry;
+    FindHandle handle(findFirstFile(search, entry));
+    if (!handle.valid()) return 0;
+    uint32_t count = 0;
+    do {
+        if (entry.attributes & (kAttributeFolder | kAttributeTemporary)) continue;
+        entries.push_back(entry);
+        ++count;
+    } while (findNextFile(handle.get(), entry));
+    return count;
+}
+
+namespace path_backend {
+
+uint32_t plainAttributes(const std::string& path) {
+    if (hasWideCalls()) {
+        if (!wideCalls().GetFileAttributesW) return kNoAttributes;
+        return wideCalls().GetFileAttributesW(wideChars(utf8ToWide(path)));
+    }
+    return GetFileAttributesA(utf8ToAnsi(path).c_str());
+}
+
+bool makeFolder(const std::string& path) {
+    if (hasWideCalls())
+        return wideCalls().CreateDirectoryW && wideCalls().CreateDirectoryW(wideChars(utf8ToWide(path)), nullptr);
+    return CreateDirectoryA(utf8ToAnsi(path).c_str(), nullptr) != 0;
+}
+
+} // namespace path_backend
+} // namespace zrk
