@@ -123,7 +123,7 @@ TEST_F(FolderTest, ListFilesPassesOverFolders) {
 TEST_F(FolderTest, ListFilesMatchesNamesWithoutRegardToCase) {
     writeFile("A.ZRD", "");
     writeFile("b.Zrd", "");
-    writeFile("c.zrdx", "");
+    writeFile("c.xzrd", "");
     writeFile("d.zr", "");
     std::vector<FileEntry> entries;
     EXPECT_EQ(listFiles(folder_, "*.zrd", entries), 2u);
