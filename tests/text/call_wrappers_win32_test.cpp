@@ -83,3 +83,28 @@ TEST_F(FileSearch, NoMatchGivesInvalidHandleAndClearedEntry) {
 
 } // namespace
 } // namespace zrk
+
+namespace zrk {
+namespace {
+
+TEST(TextExtent, MeasuresCharactersNotBytes) {
+    // A memory DC: no window (and so no display) is needed to measure text.
+    const HDC dc = CreateCompatibleDC(nullptr);
+    ASSERT_NE(dc, nullptr);
+    SIZE one{}, two{}, none{};
+    EXPECT_TRUE(textExtent(dc, "W", &one));
+    EXPECT_TRUE(textExtent(dc, "\xE7\xB5\x90\xE7\xB5\x90", &two));  // two CJK characters
+    EXPECT_TRUE(textExtent(dc, "", &none));
+    EXPECT_GT(one.cx, 0);
+    EXPECT_GT(two.cx, 0);
+    EXPECT_EQ(none.cx, 0);
+    // Two units, not six bytes, reach the system.
+    SIZE direct{};
+    GetTextExtentPoint32W(dc, L"\u7D50\u7D50", 2, &direct);
+    EXPECT_EQ(two.cx, direct.cx);
+    EXPECT_EQ(two.cy, direct.cy);
+    DeleteDC(dc);
+}
+
+} // namespace
+} // namespace zrk
