@@ -74,10 +74,8 @@ void sha512BlockPortable(uint64_t state[8], const unsigned char* data, size_t bl
 std::span<const Sha512BlockForm> sha512BlockForms() {
     static const Sha512BlockForm forms[] = {
         {"portable", sha512BlockPortable, true},
-#ifdef ZRK_SHA512_XMM_FORMS
         {"sse2", sha512BlockSse2, cpuFeatures().sse2},
         {"avx512", sha512BlockAvx512, cpuFeatures().avx512vl},
-#endif
 #ifdef ZRK_SHA512_AVX2_FORM
         {"avx2", sha512BlockAvx2, cpuFeatures().avx2 && cpuFeatures().bmi2},
 #endif

@@ -19,7 +19,6 @@ void chainingBytes(const Sha512& h, unsigned char out[64]) {
     uint64_t words[8];
     h.digestWords(words);
     for (int i = 0; i < 8; ++i) storeLe64(out + 8 * i, words[i]);
-    wipe(words, sizeof words);
 }
 
 void updateText(Sha512& h, std::string_view text) {
@@ -33,7 +32,7 @@ void updateText(Sha512& h, std::string_view text) {
 
 } // namespace
 
-StreamCipher::StreamCipher() : position_(0), refills_(0), block_{}, feedback1_{}, feedback2_{}, feedbackByte_(0) {
+StreamCipher::StreamCipher() : position_(0), refills_(0), block_{}, feedback1_{}, feedback2_{}, feedbackByte_(0), refillInput_{} {
     setPassword(0, "MarbleOrchardKite");
 }
 
@@ -41,6 +40,7 @@ StreamCipher::~StreamCipher() {
     wipe(block_, sizeof block_);
     wipe(feedback1_, sizeof feedback1_);
     wipe(feedback2_, sizeof feedback2_);
+    wipe(refillInput_, sizeof refillInput_);
     feedbackByte_ = 0;
 }
 
@@ -82,36 +82,51 @@ void StreamCipher::setPassword(uint64_t prefix, std::string_view password) {
 void StreamCipher::refill() {
     // 32 generator words and both feedback records: exactly two blocks, and the
     // running hash never holds a partial block, so this is two compressions.
-    unsigned char input[256];
+    unsigned char* input = refillInput_;
     for (int i = 0; i < 32; ++i) storeLe32(input + 4 * i, generator_.next());
     std::memcpy(input + 128, feedback1_, 64);
     std::memcpy(input + 192, feedback2_, 64);
-    runningHash_.update(input, sizeof input);
+    runningHash_.update(input, sizeof refillInput_);
     chainingBytes(runningHash_, block_);
-    wipe(input, sizeof input);
     if (refills_ < 64) ++refills_;
 }
 
-void StreamCipher::encrypt(void* buffer, int32_t length) {
-    auto p = static_cast<unsigned char*>(buffer);
-    for (int32_t i = 0; i < length; ++i) {
+template <bool encrypting>
+void StreamCipher::transform(unsigned char* p, int32_t length) {
+    int32_t i = 0;
+    for (; i < length && refills_ < 64; ++i) {
         unsigned char k1 = keystreamByte();
         unsigned char k2 = keystreamByte();
-        unsigned char plain = p[i];
-        p[i] = plain ^ k1 ^ k2;
-        feedbackByte_ = plain ^ k1;
+        unsigned char in = p[i];
+        p[i] = in ^ k1 ^ k2;
+        feedbackByte_ = encrypting ? in ^ k1 : in ^ k2;
     }
+    if (i >= length) return;
+
+    // From the 33rd byte on, a data byte takes keystream positions pos and pos + 1
+    // with pos even, and only position 0 refills. The second byte of a pair always
+    // sees a zero feedback byte. Locals keep the state out of memory that `p` may alias.
+    int32_t pos = position_;
+    unsigned char feedback = feedbackByte_;
+    for (; i < length; ++i) {
+        if (pos == 0) refill();
+        unsigned char k1 = block_[pos] ^ feedback;
+        unsigned char k2 = block_[pos + 1];
+        feedback1_[pos] = feedback;
+        feedback2_[pos] = feedback;
+        feedback1_[pos + 1] = 0;
+        feedback2_[pos + 1] = 0;
+        unsigned char in = p[i];
+        p[i] = in ^ k1 ^ k2;
+        feedback = encrypting ? in ^ k1 : in ^ k2;
+        pos = (pos + 2) & 63;
+    }
+    position_ = pos;
+    feedbackByte_ = feedback;
 }
 
-void StreamCipher::decrypt(void* buffer, int32_t length) {
-    auto p = static_cast<unsigned char*>(buffer);
-    for (int32_t i = 0; i < length; ++i) {
-        unsigned char k1 = keystreamByte();
-        unsigned char k2 = keystreamByte();
-        unsigned char cipher = p[i];
-        p[i] = cipher ^ k1 ^ k2;
-        feedbackByte_ = cipher ^ k2;
-    }
-}
+void StreamCipher::encrypt(void* buffer, int32_t length) { transform<true>(static_cast<unsigned char*>(buffer), length); }
+
+void StreamCipher::decrypt(void* buffer, int32_t length) { transform<false>(static_cast<unsigned char*>(buffer), length); }
 
 } // namespace zrk

@@ -31,6 +31,8 @@ public:
 
 private:
     void refill();
+    template <bool encrypting>
+    void transform(unsigned char* p, int32_t length);
     unsigned char keystreamByte() {
         if (position_ == 0 || refills_ < 64) refill();
         unsigned char k = block_[position_] ^ feedbackByte_;
@@ -49,6 +51,7 @@ private:
     unsigned char feedback1_[64];
     unsigned char feedback2_[64];
     unsigned char feedbackByte_;
+    unsigned char refillInput_[256];  // a member so the hot path need not wipe a copy
 };
 
 } // namespace zrk
