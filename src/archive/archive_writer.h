@@ -1,0 +1,64 @@
+// ArchiveWriter: cuts one file into the executable (stub + settings + archive
+// description) and its volumes, in one pass over the input with one block buffer.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "archive/archive_records.h"
+#include "startup/message_table.h"
+#include "startup/payload_settings.h"
+
+namespace zrk {
+
+struct ArchiveWriterOptions {
+    std::string inputPath;
+    std::string stubPath;
+    std::string outputFolder;
+    // Output files are <outputName>.exe and <outputName>.001.zrd ...; empty: the input's
+    // name without its extension.
+    std::string outputName;
+    // One of the two: bytes per volume, or the number of volumes.
+    uint64_t volumeSize = 0;
+    uint32_t volumeCount = 0;
+    // Encrypted when `encrypt` is set or a password or key file is given.
+    bool encrypt = false;
+    std::string password;
+    std::string keyFilePath;
+    PayloadSettings settings = PayloadSettings::builtin();
+    MessageTable messages = MessageTable::builtin();
+    // Fixed values for reproducible archives; by default random, and the input's own.
+    std::optional<std::array<unsigned char, ArchiveHeader::kIdSize>> archiveId;
+    std::optional<uint64_t> lastWriteTime;
+    std::optional<uint32_t> attributes;
+    uint32_t bufferSize = 0x400000;
+    std::function<void(uint64_t done, uint64_t total)> progress;
+};
+
+class ArchiveWriter {
+public:
+    explicit ArchiveWriter(ArchiveWriterOptions options);
+    ~ArchiveWriter();
+    ArchiveWriter(const ArchiveWriter&) = delete;
+    ArchiveWriter& operator=(const ArchiveWriter&) = delete;
+
+    // 1 when every file was written; otherwise 0 and error() says what failed.
+    int write();
+    const std::string& error() const { return error_; }
+    const std::string& executablePath() const { return executablePath_; }
+    const std::vector<std::string>& volumePaths() const { return volumePaths_; }
+
+private:
+    int fail(const std::string& message);
+
+    ArchiveWriterOptions options_;
+    std::string error_;
+    std::string executablePath_;
+    std::vector<std::string> volumePaths_;
+};
+
+} // namespace zrk

@@ -1,0 +1,108 @@
+// SplitArchive: reads the archive records of the executable and its volumes,
+// checks the key, and rebuilds the original file from the volumes (combine).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "archive/archive_records.h"
+#include "archive/archive_status.h"
+
+namespace zrk {
+
+class ChunkStream;
+class FileStream;
+class Stream;
+class StreamCipher;
+
+class SplitArchive {
+public:
+    using ProgressCallback = std::function<int32_t(uint64_t done, uint64_t total, SplitArchive& archive)>;
+    using StatusCallback = std::function<int32_t(uint32_t code, const std::string& detail, SplitArchive& archive)>;
+
+    static constexpr uint32_t kDefaultBufferSize = 0x400000;
+    static constexpr uint32_t kBufferSlack = 1056;
+    // "INFO" holds a header and a name; anything larger is damage, not a name.
+    static constexpr uint64_t kMaxInfoSize = 1u << 20;
+    // The combined file grows under this suffix and takes its name only when complete.
+    static constexpr const char* kPartSuffix = ".zrk-part";
+
+    SplitArchive();
+    virtual ~SplitArchive();
+    SplitArchive(const SplitArchive&) = delete;
+    SplitArchive& operator=(const SplitArchive&) = delete;
+
+    virtual int32_t reportProgress(uint64_t done, uint64_t total);
+    virtual int32_t reportStatus(uint32_t code, const std::string& detail);
+    virtual int deriveKeyFilePassword();
+    virtual int readVolumeHeader(ArchiveHeader& header, const std::string& path);
+    virtual int readArchiveHeader(ArchiveHeader& header, DateRecord& dateRecord, const std::string& path);
+    virtual void copyData(Stream& output, Stream& input, uint64_t length);
+    virtual void copyDecrypt(Stream& output, Stream& input, uint64_t length, StreamCipher* cipher);
+
+    virtual int initialize();
+    virtual void finalize();
+    virtual void setProgressCallback(ProgressCallback f) { progressCallback_ = std::move(f); }
+    virtual void setStatusCallback(StatusCallback f) { statusCallback_ = std::move(f); }
+    virtual void setTargetPath(const std::string& path) { targetPath_ = path; }
+    virtual void setDecrypt(uint32_t flag) { decrypt_ = flag; }
+    virtual void setPassword(const std::string& text);
+    virtual void setUseKeyFile(uint32_t flag) { useKeyFile_ = flag; }
+    virtual void setKeyFilePath(const std::string& path) { keyFilePath_ = path; }
+    virtual void setArchiveOffset(uint64_t offset) { archiveOffset_ = offset; }
+    virtual int isEncrypted(uint32_t& result);
+    virtual int combine();
+    virtual std::string readArchiveInfo(const std::string& path);
+    virtual void setOwnPath(const std::string& path) { ownPath_ = path; }
+
+    // Takes effect at the next initialize(); kept to what one transfer can move.
+    void setBufferSize(uint32_t size);
+
+    uint32_t ready() const { return ready_; }
+    uint32_t decrypt() const { return decrypt_; }
+    const std::string& password() const { return password_; }
+    uint32_t bufferSize() const { return bufferSize_; }
+    uint64_t doneBytes() const { return doneBytes_; }
+    uint64_t totalBytes() const { return totalBytes_; }
+
+private:
+    enum class Locate { Ok, Open, Offset, Chunk };
+    enum class Unlock { Ok, NoKey, WrongKey };
+
+    Locate locateInfo(FileStream& file, ChunkStream& root, const std::string& path, bool atOffset,
+                      ChunkStream*& container, ChunkStream*& info);
+    Unlock unlockHeader(ArchiveHeader& header) const;
+    void reportCandidate(uint32_t code, const std::string& path);
+    void copyBlocks(Stream& output, Stream& input, uint64_t length, StreamCipher* cipher);
+    bool findVolume(uint32_t index, const ArchiveHeader& archive, const std::vector<std::string>& candidates,
+                    size_t preferred, ArchiveHeader& volume, size_t& chosen);
+
+    uint32_t ready_ = 0;
+    uint32_t decrypt_ = 0;
+    std::string password_;
+    uint32_t useKeyFile_ = 0;
+    uint64_t archiveOffset_ = 0;
+    std::string targetPath_;
+    std::string keyFilePath_;
+    std::string ownPath_;
+    uint32_t bufferSize_ = kDefaultBufferSize;
+    std::unique_ptr<unsigned char[]> transferBuffer_;
+    std::unique_ptr<unsigned char[]> spareBuffer_;
+    ProgressCallback progressCallback_;
+    StatusCallback statusCallback_;
+    uint64_t totalBytes_ = 0;
+    uint64_t doneBytes_ = 0;
+
+    // During a combine: candidates already reported unreadable, and the CRC of the
+    // stored bytes of the piece being copied.
+    bool combining_ = false;
+    std::set<std::string> reportedCandidates_;
+    bool checkCrc_ = false;
+    uint32_t storedCrc_ = 0;
+};
+
+} // namespace zrk

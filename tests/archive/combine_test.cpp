@@ -1,0 +1,199 @@
+// The combine: finding volumes by content, its failure rows, and the safeguards
+// against damaged volumes and lost target files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "archive/archive_writer.h"
+#include "archive/split_archive.h"
+#include "archive_test_support.h"
+#include "chunk/locate_chunk.h"
+#include "error/tql_exception.h"
+#include "stream/file_stream.h"
+#include "stream/paths.h"
+
+namespace zrk::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Fixture {
+    ScratchFolder source, out, target;
+    std::vector<unsigned char> bytes = patternBytes(1000, 11);
+    std::string exe;
+    std::vector<std::string> volumes;
+
+    explicit Fixture(uint32_t count = 3, const std::string& password = "") {
+        auto options = writerOptions(source, out, "data.bin", bytes);
+        options.volumeCount = count;
+        options.password = password;
+        options.lastWriteTime = 0x01D0000000000000ull;
+        ArchiveWriter writer(options);
+        EXPECT_EQ(writer.write(), 1) << writer.error();
+        exe = writer.executablePath();
+        volumes = writer.volumePaths();
+    }
+    std::string volumeHost(size_t i) const { return out.host("archive." + std::string(i < 9 ? "00" : "0") + std::to_string(i + 1) + ".zrd").string(); }
+    int combine(StatusLog& log, const std::string& password = "") {
+        SplitArchive a;
+        a.setBufferSize(40);
+        a.initialize();
+        log.attach(a);
+        a.setArchiveOffset(locateChunk(exe, "ZRKD"));
+        if (!password.empty()) {
+            a.setDecrypt(1);
+            a.setPassword(password);
+        }
+        a.setOwnPath(exe);
+        a.setTargetPath(target.path("data.bin"));
+        return a.combine();
+    }
+};
+
+TEST(Combine, VolumesAreFoundByContentWhateverTheirNames) {
+    Fixture f(4);
+    fs::rename(f.volumeHost(0), f.out.host("zz.zrd"));
+    fs::rename(f.volumeHost(2), f.out.host("A.ZRD"));
+    fs::rename(f.volumeHost(3), f.out.host("m.zrd"));
+    // A foreign archive's volume with a wanted index, and a non-candidate copy.
+    Fixture other(4);
+    fs::copy_file(other.volumeHost(1), f.out.host("foreign.zrd"));
+    fs::copy_file(f.out.host("zz.zrd"), f.out.host("zz.zrx"));
+    StatusLog log;
+    EXPECT_EQ(f.combine(log), 1);
+    EXPECT_TRUE(log.reports.empty());
+    EXPECT_EQ(f.target.read("data.bin"), f.bytes);
+}
+
+TEST(Combine, OfTwoCopiesOfAVolumeTheFirstListedServes) {
+    Fixture f(2);
+    // A second copy of volume 1 whose data is damaged: which one was used shows in
+    // whether the combine succeeds.
+    auto copy = f.out.read("archive.002.zrd");
+    copy[copy.size() - 20] ^= 0xFF;
+    f.out.write("copy.zrd", copy);
+    std::vector<FileEntry> entries;
+    listFiles(f.out.path(), "*.zrd", entries);
+    std::string firstOfTwo;
+    for (const auto& e : entries)
+        if (e.name == "copy.zrd" || e.name == "archive.002.zrd") {
+            firstOfTwo = e.name;
+            break;
+        }
+    StatusLog log;
+    const int result = f.combine(log);
+    if (firstOfTwo == "copy.zrd") {
+        EXPECT_EQ(result, 0);
+        ASSERT_EQ(log.count(ARCERR_CRC), 1u);
+        EXPECT_EQ(log.reports[0].second, f.out.path("copy.zrd"));
+    } else {
+        EXPECT_EQ(result, 1);
+        EXPECT_TRUE(log.reports.empty());
+    }
+}
+
+TEST(Combine, AMissingVolumeIsNamedByNumberAndNothingIsCreated) {
+    Fixture f(3);
+    fs::remove(f.volumeHost(1));
+    StatusLog log;
+    EXPECT_EQ(f.combine(log), 0);
+    ASSERT_EQ(log.reports.size(), 1u);
+    EXPECT_EQ(log.reports[0], std::make_pair(ARCERR_NOT_FOUND, f.target.path("data.bin") + " 2/3"));
+    EXPECT_TRUE(fs::is_empty(f.target.host("")));
+}
+
+TEST(Combine, AFlippedStoredByteFailsWithCrcAndKeepsTheOldTarget) {
+    for (const std::string password : {"", "secret"}) {
+        Fixture f(3, password);
+        auto volume = f.out.read("archive.002.zrd");
+        volume[volume.size() - 40] ^= 0x01;
+        f.out.write("archive.002.zrd", volume);
+        f.target.write("data.bin", {'o', 'l', 'd'});
+        StatusLog log;
+        EXPECT_EQ(f.combine(log, password), 0);
+        ASSERT_EQ(log.reports.size(), 1u);
+        EXPECT_EQ(log.reports[0], std::make_pair(ARCERR_CRC, f.out.path("archive.002.zrd")));
+        EXPECT_EQ(f.target.read("data.bin"), (std::vector<unsigned char>{'o', 'l', 'd'}));
+        EXPECT_TRUE(fs::exists(f.target.host(std::string("data.bin") + SplitArchive::kPartSuffix)));
+    }
+}
+
+TEST(Combine, AnUnreadableCandidateIsReportedOncePerCombine) {
+    Fixture f(3);
+    // A volume-like file whose "INFO" is too short for a header: a read failure.
+    auto broken = f.out.read("archive.001.zrd");
+    f.out.write("broken.zrd", std::vector<unsigned char>(broken.begin(), broken.begin() + 70));
+    StatusLog log;
+    EXPECT_EQ(f.combine(log), 1);
+    EXPECT_EQ(log.reports.size(), 1u);
+    EXPECT_EQ(log.count(ARCERR_READ), 1u);
+    EXPECT_EQ(f.target.read("data.bin"), f.bytes);
+}
+
+TEST(Combine, WrongOrMissingKeyFailsSilentlyInCombine) {
+    Fixture f(2, "secret");
+    StatusLog none, wrong;
+    EXPECT_EQ(f.combine(none), 0);
+    EXPECT_EQ(f.combine(wrong, "nope"), 0);
+    EXPECT_TRUE(none.reports.empty());
+    EXPECT_TRUE(wrong.reports.empty());
+    EXPECT_TRUE(fs::is_empty(f.target.host("")));
+}
+
+TEST(Combine, UncreatableOutputIsReportedWithTheTargetPath) {
+    Fixture f(2);
+    SplitArchive a;
+    StatusLog log;
+    log.attach(a);
+    a.setArchiveOffset(locateChunk(f.exe, "ZRKD"));
+    a.setOwnPath(f.exe);
+    const std::string target = f.target.path("no\\such\\folder\\data.bin");
+    a.setTargetPath(target);
+    EXPECT_EQ(a.combine(), 0);
+    ASSERT_EQ(log.reports.size(), 1u);
+    EXPECT_EQ(log.reports[0], std::make_pair(ARCERR_CREATE, target));
+}
+
+TEST(Combine, AMissingDataChunkOrShortVolumeIsAReadError) {
+    Fixture f(2);
+    // Cut the last volume inside its data: the header still reads, the copy comes up short.
+    auto volume = f.out.read("archive.002.zrd");
+    volume.resize(volume.size() - 200);
+    f.out.write("archive.002.zrd", volume);
+    StatusLog log;
+    EXPECT_EQ(f.combine(log), 0);
+    ASSERT_EQ(log.reports.size(), 1u);
+    EXPECT_EQ(log.reports[0], std::make_pair(ARCERR_READ, std::string()));
+}
+
+TEST(CopyData, ShortReadsAndShortWritesRaiseTheirErrors) {
+    ScratchFolder folder;
+    folder.write("in.bin", patternBytes(100, 5));
+    SplitArchive a;
+    a.setBufferSize(16);
+    a.initialize();
+    FileStream in, out;
+    ASSERT_EQ(in.open(folder.path("in.bin"), ReadExisting), 1);
+    ASSERT_EQ(out.open(folder.path("out.bin"), CreateWrite), 1);
+    EXPECT_THROW(a.copyData(out, in, 101), TqlZRKAFileReadError);
+    EXPECT_EQ(a.doneBytes(), 96u);
+    if (fs::exists("/dev/full")) {
+        ASSERT_EQ(in.seek(0), 1);
+        FileStream full;
+        ASSERT_EQ(full.open("\\dev\\full", WriteExisting), 1);
+        EXPECT_THROW(a.copyData(full, in, 50), TqlZRKAFileWriteError);
+    }
+}
+
+TEST(Combine, AFullDiskGivesAWriteError) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+    Fixture f(2);
+    fs::create_symlink("/dev/full", f.target.host(std::string("data.bin") + SplitArchive::kPartSuffix));
+    StatusLog log;
+    EXPECT_EQ(f.combine(log), 0);
+    ASSERT_EQ(log.reports.size(), 1u);
+    EXPECT_EQ(log.reports[0].first, ARCERR_WRITE);
+}
+
+} // namespace
+} // namespace zrk::testing
