@@ -43,6 +43,25 @@ inline void xmmRound(__m128i a, __m128i b, __m128i c, __m128i& d, __m128i e, __m
     h = _mm_add_epi64(t1, _mm_add_epi64(bigSigma0<Ops>(a), Ops::majority(a, b, c)));
 }
 
+// Message schedule plus round constants, wk[t] = W[t] + K[t], two words per step
+// (W[t-2] and W[t-1] are ready before W[t]). The rounds call the steps for t >= 16
+// between rounds, so the schedule's own dependency chain runs beside theirs.
+inline void xmmScheduleStart(const unsigned char* data, uint64_t* w, uint64_t* wk) {
+    for (int t = 0; t < 16; t += 2) {
+        __m128i x = byteSwap64(load128(data + 8 * t));
+        _mm_store_si128(reinterpret_cast<__m128i*>(w + t), x);
+        _mm_store_si128(reinterpret_cast<__m128i*>(wk + t), _mm_add_epi64(x, load128(kSha512RoundConstants + t)));
+    }
+}
+
+template <class Ops>
+inline void xmmScheduleStep(int t, uint64_t* w, uint64_t* wk) {
+    __m128i x = _mm_add_epi64(_mm_add_epi64(load128(w + t - 16), smallSigma0<Ops>(load128(w + t - 15))),
+                              _mm_add_epi64(load128(w + t - 7), smallSigma1<Ops>(load128(w + t - 2))));
+    _mm_store_si128(reinterpret_cast<__m128i*>(w + t), x);
+    _mm_store_si128(reinterpret_cast<__m128i*>(wk + t), _mm_add_epi64(x, load128(kSha512RoundConstants + t)));
+}
+
 template <class Ops>
 void xmmBlocks(uint64_t state[8], const unsigned char* data, size_t blocks) {
     alignas(16) uint64_t w[80];
@@ -56,28 +75,22 @@ void xmmBlocks(uint64_t state[8], const unsigned char* data, size_t blocks) {
     __m128i g = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(state + 6));
     __m128i h = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(state + 7));
     for (; blocks > 0; --blocks, data += 128) {
-        // Schedule two words at a time: W[t-2] and W[t-1] are ready before W[t].
-        for (int t = 0; t < 16; t += 2) {
-            __m128i x = byteSwap64(load128(data + 8 * t));
-            _mm_store_si128(reinterpret_cast<__m128i*>(w + t), x);
-            _mm_store_si128(reinterpret_cast<__m128i*>(wk + t), _mm_add_epi64(x, load128(kSha512RoundConstants + t)));
-        }
-        for (int t = 16; t < 80; t += 2) {
-            __m128i x = _mm_add_epi64(_mm_add_epi64(load128(w + t - 16), smallSigma0<Ops>(load128(w + t - 15))),
-                                      _mm_add_epi64(load128(w + t - 7), smallSigma1<Ops>(load128(w + t - 2))));
-            _mm_store_si128(reinterpret_cast<__m128i*>(w + t), x);
-            _mm_store_si128(reinterpret_cast<__m128i*>(wk + t), _mm_add_epi64(x, load128(kSha512RoundConstants + t)));
-        }
+        xmmScheduleStart(data, w, wk);
         const __m128i a0 = a, b0 = b, c0 = c, d0 = d, e0 = e, f0 = f, g0 = g, h0 = h;
+#pragma GCC unroll 10
         for (int t = 0; t < 80; t += 8) {
             xmmRound<Ops>(a, b, c, d, e, f, g, h, wk + t);
             xmmRound<Ops>(h, a, b, c, d, e, f, g, wk + t + 1);
+            if (t < 64) xmmScheduleStep<Ops>(t + 16, w, wk);
             xmmRound<Ops>(g, h, a, b, c, d, e, f, wk + t + 2);
             xmmRound<Ops>(f, g, h, a, b, c, d, e, wk + t + 3);
+            if (t < 64) xmmScheduleStep<Ops>(t + 18, w, wk);
             xmmRound<Ops>(e, f, g, h, a, b, c, d, wk + t + 4);
             xmmRound<Ops>(d, e, f, g, h, a, b, c, wk + t + 5);
             xmmRound<Ops>(c, d, e, f, g, h, a, b, wk + t + 6);
+            if (t < 64) xmmScheduleStep<Ops>(t + 20, w, wk);
             xmmRound<Ops>(b, c, d, e, f, g, h, a, wk + t + 7);
+            if (t < 64) xmmScheduleStep<Ops>(t + 22, w, wk);
         }
         a = _mm_add_epi64(a, a0);
         b = _mm_add_epi64(b, b0);

@@ -109,6 +109,24 @@ void StreamCipher::transform(unsigned char* p, int32_t length) {
     int32_t pos = position_;
     unsigned char feedback = feedbackByte_;
     for (; i < length; ++i) {
+        if (!encrypting && pos == 0 && length - i >= 32) {
+            // A whole block's worth of decryption: every feedback byte is known from
+            // the ciphertext in advance, so the bytes do not wait on one another.
+            refill();
+            unsigned char c[32], fed[32];
+            std::memcpy(c, p + i, 32);
+            fed[0] = feedback;
+            for (int j = 1; j < 32; ++j) fed[j] = c[j - 1] ^ block_[2 * j - 1];
+            for (int j = 0; j < 32; ++j) {
+                p[i + j] = c[j] ^ block_[2 * j] ^ block_[2 * j + 1] ^ fed[j];
+                feedback1_[2 * j] = fed[j];
+                feedback1_[2 * j + 1] = 0;
+            }
+            std::memcpy(feedback2_, feedback1_, 64);
+            feedback = c[31] ^ block_[63];
+            i += 31;  // pos stays 0
+            continue;
+        }
         if (pos == 0) refill();
         unsigned char k1 = block_[pos] ^ feedback;
         unsigned char k2 = block_[pos + 1];

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -188,7 +189,20 @@ TEST(StreamCipher, LongStreamsRoundTrip) {
     const unsigned char record[96] = {0x5a, 0x52, 0x4b, 0x44};
     enc.setKey("long", record, 96);
     dec.setKey("long", record, 96);
-    EXPECT_EQ(decrypted(dec, encrypted(enc, plain)), plain);
+    const Bytes cipher = encrypted(enc, plain);
+    EXPECT_EQ(decrypted(dec, cipher), plain);
+
+    // Irregular pieces, so runs start at every block position, against the one call.
+    StreamCipher pieces;
+    pieces.setKey("long", record, 96);
+    Bytes b = cipher;
+    std::mt19937 rng(9);
+    for (size_t at = 0; at < b.size();) {
+        size_t n = std::min<size_t>(rng() % 150, b.size() - at);
+        pieces.decrypt(b.data() + at, int32_t(n));
+        at += n;
+    }
+    EXPECT_EQ(b, plain);
 }
 
 // Ciphertext of 2,048 zero bytes, pinned so that any change to key derivation,
