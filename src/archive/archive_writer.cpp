@@ -156,8 +156,12 @@ int ArchiveWriter::write() {
     {
         std::vector<FileEntry> entries;
         listFiles(parentFolder(options_.inputPath), name, entries);
-        uint64_t time = entries.empty() ? 0 : entries.front().lastWriteTime;
-        uint32_t attributes = entries.empty() ? 0 : entries.front().attributes;
+        // The name is the pattern; where matching ignores case, prefer the exact name.
+        const FileEntry* own = entries.empty() ? nullptr : &entries.front();
+        for (const FileEntry& entry : entries)
+            if (entry.name == name) own = &entry;
+        const uint64_t time = own ? own->lastWriteTime : 0;
+        const uint32_t attributes = own ? own->attributes : 0;
         date.setLastWriteTime(options_.lastWriteTime.value_or(time));
         date.setAttributes(options_.attributes.value_or(attributes));
     }
