@@ -78,6 +78,7 @@ std::span<const Sha512BlockForm> sha512BlockForms() {
         {"avx512", sha512BlockAvx512, cpuFeatures().avx512vl},
 #ifdef ZRK_SHA512_AVX2_FORM
         {"avx2", sha512BlockAvx2, cpuFeatures().avx2 && cpuFeatures().bmi2},
+        {"avx512pair", sha512BlockAvx512Pair, cpuFeatures().avx512vl && cpuFeatures().bmi2},
 #endif
     };
     return forms;

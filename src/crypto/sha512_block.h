@@ -23,6 +23,7 @@ void sha512BlockPortable(uint64_t state[8], const unsigned char* data, size_t bl
 void sha512BlockSse2(uint64_t state[8], const unsigned char* data, size_t blocks);
 void sha512BlockAvx512(uint64_t state[8], const unsigned char* data, size_t blocks);
 void sha512BlockAvx2(uint64_t state[8], const unsigned char* data, size_t blocks);
+void sha512BlockAvx512Pair(uint64_t state[8], const unsigned char* data, size_t blocks);
 
 // Every form built into this program, portable first.
 std::span<const Sha512BlockForm> sha512BlockForms();

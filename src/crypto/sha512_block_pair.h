@@ -1,0 +1,125 @@
+// SHA-512 compression for x86-64 on block pairs: the message schedules of two
+// consecutive blocks are computed together in YMM registers (block A in the low
+// half, block B in the high half) while block A's rounds run in general registers.
+// Included by the files that compile it for one instruction set; `V` supplies the
+// two small sigma functions on four words.
+#pragma once
+
+#include <immintrin.h>
+
+#include "crypto/sha512_block.h"
+
+namespace zrk {
+namespace {  // internal linkage: each including file keeps its own instruction set
+
+struct PairConstants {
+    // K[t], K[t+1], K[t], K[t+1] for each even t: one addition serves both blocks.
+    alignas(32) uint64_t k[160];
+    PairConstants() {
+        for (int t = 0; t < 80; t += 2) {
+            k[2 * t] = k[2 * t + 2] = kSha512RoundConstants[t];
+            k[2 * t + 1] = k[2 * t + 3] = kSha512RoundConstants[t + 1];
+        }
+    }
+};
+const PairConstants kPair;
+
+// Where W[t] + K[t] of block A lies in the shared array; block B's is 2 words later.
+constexpr int wkIndex(int t) { return 4 * (t >> 1) + (t & 1); }
+
+inline void emitPair(int t, __m256i x, uint64_t* wk) {
+    __m256i s = _mm256_add_epi64(x, _mm256_load_si256(reinterpret_cast<const __m256i*>(kPair.k + 2 * t)));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(wk + 2 * t), s);
+}
+
+// w[i] holds words 2i, 2i+1 of both blocks.
+inline void loadPair(const unsigned char* first, const unsigned char* second, __m256i w[8], uint64_t* wk) {
+    const __m256i swap = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8,  //
+                                          7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8);
+#pragma GCC unroll 8
+    for (int i = 0; i < 8; ++i) {
+        __m256i x = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(first + 16 * i))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(second + 16 * i)), 1);
+        w[i] = _mm256_shuffle_epi8(x, swap);
+        emitPair(2 * i, w[i], wk);
+    }
+}
+
+// W[t], W[t+1] of both blocks; the 16-word window lives in w[] as a ring, where
+// slot (t/2) % 8 holds W[t-16], W[t-15] on entry.
+template <class V>
+inline void pairScheduleStep(int t, __m256i w[8], uint64_t* wk) {
+    const int j = (t / 2) & 7;
+    __m256i w16 = w[j], w14 = w[(j + 1) & 7], w8 = w[(j + 4) & 7], w6 = w[(j + 5) & 7], w2 = w[(j + 7) & 7];
+    __m256i w15 = _mm256_alignr_epi8(w14, w16, 8);  // W[t-15], W[t-14]
+    __m256i w7 = _mm256_alignr_epi8(w6, w8, 8);     // W[t-7], W[t-6]
+    __m256i x = _mm256_add_epi64(_mm256_add_epi64(w16, V::sigma0(w15)), _mm256_add_epi64(w7, V::sigma1(w2)));
+    w[j] = x;
+    emitPair(t, x, wk);
+}
+
+inline uint64_t ror64(uint64_t x, int n) { return x >> n | x << (64 - n); }
+
+// Maj(a,b,c) = b ^ ((a^b) & (b^c)), and this round's a^b is the next round's b^c.
+#define ZRK_ROUND(a, b, c, d, e, f, g, h, i)                                                          \
+    do {                                                                                              \
+        uint64_t t1 = h + wk[wkIndex(t + i)] + (((f ^ g) & e) ^ g) +                                 \
+                      (ror64(e, 14) ^ ror64(e, 18) ^ ror64(e, 41));                                   \
+        uint64_t ab = a ^ b;                                                                          \
+        d += t1;                                                                                      \
+        h = t1 + (ror64(a, 28) ^ ror64(a, 34) ^ ror64(a, 39)) + (b ^ (ab & bc));                      \
+        bc = ab;                                                                                      \
+    } while (0)
+
+// 80 rounds on `state`; with `withSchedule` the vector units compute the rest of the
+// schedule meanwhile, which this block's rounds need only later.
+template <class V, bool withSchedule>
+inline void pairRounds(uint64_t state[8], const uint64_t* wk, __m256i* w, uint64_t* wkOut) {
+    uint64_t a = state[0], b = state[1], c = state[2], d = state[3];
+    uint64_t e = state[4], f = state[5], g = state[6], h = state[7];
+    uint64_t bc = b ^ c;
+#pragma GCC unroll 10
+    for (int t = 0; t < 80; t += 8) {
+        ZRK_ROUND(a, b, c, d, e, f, g, h, 0);
+        ZRK_ROUND(h, a, b, c, d, e, f, g, 1);
+        if (withSchedule && t < 64) pairScheduleStep<V>(t + 16, w, wkOut);
+        ZRK_ROUND(g, h, a, b, c, d, e, f, 2);
+        ZRK_ROUND(f, g, h, a, b, c, d, e, 3);
+        if (withSchedule && t < 64) pairScheduleStep<V>(t + 18, w, wkOut);
+        ZRK_ROUND(e, f, g, h, a, b, c, d, 4);
+        ZRK_ROUND(d, e, f, g, h, a, b, c, 5);
+        if (withSchedule && t < 64) pairScheduleStep<V>(t + 20, w, wkOut);
+        ZRK_ROUND(c, d, e, f, g, h, a, b, 6);
+        ZRK_ROUND(b, c, d, e, f, g, h, a, 7);
+        if (withSchedule && t < 64) pairScheduleStep<V>(t + 22, w, wkOut);
+    }
+    state[0] += a;
+    state[1] += b;
+    state[2] += c;
+    state[3] += d;
+    state[4] += e;
+    state[5] += f;
+    state[6] += g;
+    state[7] += h;
+}
+
+#undef ZRK_ROUND
+
+template <class V>
+void pairBlocks(uint64_t state[8], const unsigned char* data, size_t blocks) {
+    alignas(32) uint64_t wk[160];
+    while (blocks > 0) {
+        // A lone last block is scheduled alongside a copy of itself.
+        const bool pair = blocks >= 2;
+        __m256i w[8];
+        loadPair(data, pair ? data + 128 : data, w, wk);
+        pairRounds<V, true>(state, wk, w, wk);
+        if (pair) pairRounds<V, false>(state, wk + 2, nullptr, nullptr);
+        blocks -= pair ? 2 : 1;
+        data += pair ? 256 : 128;
+    }
+}
+
+} // namespace
+} // namespace zrk
