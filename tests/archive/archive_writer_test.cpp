@@ -202,6 +202,23 @@ TEST(Combine, HeaderReadsGrowLinearlyAndAChangedVolumeIsSearchedAgain) {
         EXPECT_EQ(target.read("data.bin"), bytes);
         EXPECT_GT(a.reads, 8);
     }
+    {
+        // A volume removed after the presence pass: named once, then reported missing;
+        // the old target stays, the partial output keeps its temporary name.
+        target.write("data.bin", {'o', 'l', 'd'});
+        WatchedArchive a;
+        StatusLog log;
+        log.attach(a);
+        a.swapAtRead = 7;
+        // After the exchange above, archive.001.zrd holds index 1, read seventh.
+        a.swap = [&] { fs::remove(out.host("archive.001.zrd")); };
+        EXPECT_EQ(run(a, nullptr), 0);
+        ASSERT_EQ(log.reports.size(), 2u);
+        EXPECT_EQ(log.reports[0], std::make_pair(ARCERR_OPEN, out.path("archive.001.zrd")));
+        EXPECT_EQ(log.reports[1], std::make_pair(ARCERR_NOT_FOUND, target.path("data.bin") + " 2/3"));
+        EXPECT_EQ(target.read("data.bin"), (std::vector<unsigned char>{'o', 'l', 'd'}));
+        EXPECT_EQ(target.read(std::string("data.bin") + SplitArchive::kPartSuffix).size(), 300u);
+    }
 }
 
 } // namespace

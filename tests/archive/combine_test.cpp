@@ -7,6 +7,7 @@
 #include "archive/archive_writer.h"
 #include "archive/split_archive.h"
 #include "archive_test_support.h"
+#include "chunk/chunk_stream.h"
 #include "chunk/locate_chunk.h"
 #include "error/tql_exception.h"
 #include "stream/file_stream.h"
@@ -160,6 +161,24 @@ TEST(Combine, AMissingDataChunkOrShortVolumeIsAReadError) {
     auto volume = f.out.read("archive.002.zrd");
     volume.resize(volume.size() - 200);
     f.out.write("archive.002.zrd", volume);
+    StatusLog log;
+    EXPECT_EQ(f.combine(log), 0);
+    ASSERT_EQ(log.reports.size(), 1u);
+    EXPECT_EQ(log.reports[0], std::make_pair(ARCERR_READ, std::string()));
+}
+
+TEST(Combine, AVolumeCutBeforeItsDataChunkIsAReadError) {
+    Fixture f(2);
+    // INFO and DFDT stay whole; the container's DATA is gone.
+    auto volume = f.out.read("archive.001.zrd");
+    FileStream file;
+    ASSERT_EQ(file.open(f.volumes[0], ReadExisting), 1);
+    ChunkStream root;
+    root.attach(file, 0, file.size());
+    const uint64_t dataChunk = root.findChild("ZRKD").findChild("DATA").position();
+    file.close();
+    volume.resize(dataChunk);
+    f.out.write("archive.001.zrd", volume);
     StatusLog log;
     EXPECT_EQ(f.combine(log), 0);
     ASSERT_EQ(log.reports.size(), 1u);
