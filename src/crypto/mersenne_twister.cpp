@@ -3,6 +3,9 @@
 
 #include "crypto/cpu_features.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace zrk {
 namespace {
 
@@ -70,6 +73,17 @@ void MersenneTwister::seedArray(const uint32_t* key, int32_t length) {
     if (key == nullptr || length < 1) return;
     for (int i = 0; i < kN; ++i) state_[i] = key[i % length];
     regenerate();
+}
+
+void MersenneTwister::nextWords(uint32_t* out, int count) {
+    while (count > 0) {
+        if (index_ >= kN) regenerate();
+        int run = std::min(count, kN - index_);
+        std::memcpy(out, output_ + index_, sizeof(uint32_t) * size_t(run));
+        index_ += run;
+        out += run;
+        count -= run;
+    }
 }
 
 void MersenneTwister::regenerate() {

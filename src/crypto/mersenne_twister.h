@@ -37,6 +37,9 @@ public:
         return output_[index_++];
     }
 
+    // The next `count` outputs, in order; the same as calling next() `count` times.
+    void nextWords(uint32_t* out, int count);
+
     // Test hook: replaces the twist chosen at construction.
     void useTwistFunction(TwistFunction function) { twist_ = function; }
 

@@ -83,7 +83,9 @@ void StreamCipher::refill() {
     // 32 generator words and both feedback records: exactly two blocks, and the
     // running hash never holds a partial block, so this is two compressions.
     unsigned char* input = refillInput_;
-    for (int i = 0; i < 32; ++i) storeLe32(input + 4 * i, generator_.next());
+    uint32_t words[32];
+    generator_.nextWords(words, 32);
+    for (int i = 0; i < 32; ++i) storeLe32(input + 4 * i, words[i]);
     std::memcpy(input + 128, feedback1_, 64);
     std::memcpy(input + 192, feedback2_, 64);
     runningHash_.update(input, sizeof refillInput_);

@@ -78,6 +78,19 @@ TEST(MersenneTwister, SeedArrayCopiesAndRepeatsTheKey) {
     }
 }
 
+TEST(MersenneTwister, NextWordsEqualsRepeatedNext) {
+    MersenneTwister bulk, single;
+    std::vector<uint32_t> words(2000);
+    // Runs that end exactly at, and straddle, a regeneration.
+    size_t at = 0;
+    for (int n : {600, 24, 32, 1, 700, 643}) {
+        bulk.nextWords(words.data() + at, n);
+        at += size_t(n);
+    }
+    ASSERT_EQ(at, words.size());
+    for (size_t i = 0; i < words.size(); ++i) ASSERT_EQ(words[i], single.next()) << i;
+}
+
 TEST(MersenneTwister, EmptyKeyLeavesTheGeneratorAlone) {
     MersenneTwister ours, untouched;
     ours.seedArray(nullptr, 624);
