@@ -48,6 +48,7 @@ std::span<const TwistForm> twistForms() {
     static const TwistForm forms[] = {
         {"portable", twistPortable, true},
         {"sse2", twistSse2, cpuFeatures().sse2},
+        {"avx2", twistAvx2, cpuFeatures().avx2},
     };
     return forms;
 }

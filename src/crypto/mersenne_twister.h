@@ -19,6 +19,7 @@ struct TwistForm {
 
 void twistPortable(uint32_t state[625], uint32_t output[624]);
 void twistSse2(uint32_t state[625], uint32_t output[624]);
+void twistAvx2(uint32_t state[625], uint32_t output[624]);
 std::span<const TwistForm> twistForms();
 
 class MersenneTwister {
