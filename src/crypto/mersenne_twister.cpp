@@ -26,7 +26,7 @@ uint32_t temper(uint32_t y) {
 
 TwistFunction selectedTwist() {
     static const TwistFunction chosen = [] {
-        TwistFunction best = twistPortable;
+        TwistFunction best = twistPortable;  // the forms are listed slowest first
         for (const auto& form : twistForms())
             if (form.supported) best = form.function;
         return best;

@@ -71,14 +71,21 @@ void sha512BlockPortable(uint64_t state[8], const unsigned char* data, size_t bl
     }
 }
 
-std::span<const Sha512BlockForm> sha512BlockForms() {
-    static const Sha512BlockForm forms[] = {
-        {"portable", sha512BlockPortable, true},
-        {"sse2", sha512BlockSse2, cpuFeatures().sse2},
-        {"avx512", sha512BlockAvx512, cpuFeatures().avx512vl},
 #ifdef ZRK_SHA512_AVX2_FORM
-        {"avx2", sha512BlockAvx2, cpuFeatures().avx2 && cpuFeatures().bmi2},
-        {"avx512pair", sha512BlockAvx512Pair, cpuFeatures().avx512vl && cpuFeatures().bmi2},
+constexpr bool kWideRegisters = true;  // 64-bit code: general-register rounds beat XMM rounds
+#else
+constexpr bool kWideRegisters = false;
+#endif
+
+std::span<const Sha512BlockForm> sha512BlockForms() {
+    const CpuFeatures& cpu = cpuFeatures();
+    static const Sha512BlockForm forms[] = {
+        {"portable", sha512BlockPortable, true, 1},
+        {"sse2", sha512BlockSse2, cpu.sse2, kWideRegisters ? 0 : 2},
+        {"avx512", sha512BlockAvx512, cpu.avx512vl, kWideRegisters ? 0 : 3},
+#ifdef ZRK_SHA512_AVX2_FORM
+        {"avx2", sha512BlockAvx2, cpu.avx2 && cpu.bmi2, 4},
+        {"avx512pair", sha512BlockAvx512Pair, cpu.avx512vl && cpu.bmi2, 5},
 #endif
     };
     return forms;
@@ -86,11 +93,10 @@ std::span<const Sha512BlockForm> sha512BlockForms() {
 
 Sha512BlockFunction sha512SelectedBlock() {
     static const Sha512BlockFunction chosen = [] {
-        // Later entries are faster where supported.
-        Sha512BlockFunction best = sha512BlockPortable;
+        const Sha512BlockForm* best = &sha512BlockForms()[0];
         for (const auto& form : sha512BlockForms())
-            if (form.supported) best = form.function;
-        return best;
+            if (form.supported && form.rank > best->rank) best = &form;
+        return best->function;
     }();
     return chosen;
 }

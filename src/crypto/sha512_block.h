@@ -15,6 +15,7 @@ struct Sha512BlockForm {
     const char* name;
     Sha512BlockFunction function;
     bool supported;  // the running processor can execute it
+    int rank;        // among supported forms the highest is used; 0: never chosen (slower here)
 };
 
 extern const uint64_t kSha512RoundConstants[80];

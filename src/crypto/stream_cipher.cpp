@@ -2,6 +2,7 @@
 #include "crypto/stream_cipher.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "stream/byte_order.h"
@@ -18,7 +19,11 @@ void wipe(void* p, size_t n) {
 void chainingBytes(const Sha512& h, unsigned char out[64]) {
     uint64_t words[8];
     h.digestWords(words);
-    for (int i = 0; i < 8; ++i) storeLe64(out + 8 * i, words[i]);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(out, words, 64);  // the same bytes; the loop below defeats the vectoriser here
+    } else {
+        for (int i = 0; i < 8; ++i) storeLe64(out + 8 * i, words[i]);
+    }
 }
 
 void updateText(Sha512& h, std::string_view text) {
@@ -85,7 +90,11 @@ void StreamCipher::refill() {
     unsigned char* input = refillInput_;
     uint32_t words[32];
     generator_.nextWords(words, 32);
-    for (int i = 0; i < 32; ++i) storeLe32(input + 4 * i, words[i]);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(input, words, sizeof words);
+    } else {
+        for (int i = 0; i < 32; ++i) storeLe32(input + 4 * i, words[i]);
+    }
     std::memcpy(input + 128, feedback1_, 64);
     std::memcpy(input + 192, feedback2_, 64);
     runningHash_.update(input, sizeof refillInput_);
