@@ -5,7 +5,6 @@
 #include <new>
 #include <unordered_map>
 
-#include "archive/replace_file.h"
 #include "chunk/chunk_stream.h"
 #include "crypto/crc32.h"
 #include "crypto/sha512.h"

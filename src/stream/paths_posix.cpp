@@ -18,6 +18,7 @@
 // - pathExists is a stat() of the path (a trailing backslash asks for a folder).
 // - A file's last-write time is set with futimens() on the open descriptor.
 // - FileStream opens with open(2); there is no share mode, and folders are refused.
+#include <cstdio>
 #include <cctype>
 #include <cerrno>
 #include <dirent.h>
@@ -88,6 +89,13 @@ uint32_t getAttributes(const std::string& path) {
     struct stat info;
     if (stat(posix_path::toHost(path).c_str(), &info) != 0) return kNoAttributes;
     return attributesOf(info);
+}
+
+int replaceFile(const std::string& from, const std::string& to) {
+    // rename(2) replaces the target atomically.
+    const std::string a = posix_path::toHost(makeAbsolute(from));
+    const std::string b = posix_path::toHost(makeAbsolute(to));
+    return std::rename(a.c_str(), b.c_str()) == 0 ? 1 : 0;
 }
 
 int setAttributes(const std::string& path, uint32_t attributes) {

@@ -75,6 +75,24 @@ int setAttributes(const std::string& path, uint32_t attributes) {
     return SetFileAttributesA(utf8ToAnsi(path).c_str(), attributes) ? 1 : 0;
 }
 
+int replaceFile(const std::string& from, const std::string& to) {
+    const std::string a = makeAbsolute(from);
+    const std::string b = makeAbsolute(to);
+    if (hasWideCalls()) {
+        // Every system with the wide calls has MoveFileExW; the prefix lifts the path limit.
+        return MoveFileExW(wideChars(alwaysPrefixed(a)), wideChars(alwaysPrefixed(b)), MOVEFILE_REPLACE_EXISTING)
+                   ? 1
+                   : 0;
+    }
+    const std::string ansiFrom = utf8ToAnsi(a), ansiTo = utf8ToAnsi(b);
+    if (ansiFrom.empty() || ansiTo.empty()) return 0;
+    if (MoveFileExA(ansiFrom.c_str(), ansiTo.c_str(), MOVEFILE_REPLACE_EXISTING)) return 1;
+    // Older systems without MoveFileEx: the target goes first, then the move.
+    if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return 0;
+    if (GetFileAttributesA(ansiTo.c_str()) != INVALID_FILE_ATTRIBUTES && !DeleteFileA(ansiTo.c_str())) return 0;
+    return MoveFileA(ansiFrom.c_str(), ansiTo.c_str()) ? 1 : 0;
+}
+
 uint32_t listFiles(const std::string& folder, const std::string& pattern, std::vector<FileEntry>& entries) {
     const std::string search = joinPath(folder, pattern);
     FileEntry entry;

@@ -142,5 +142,25 @@ TEST_F(FolderTest, ListFilesOfAMissingFolderFindsNothing) {
     EXPECT_TRUE(entries.empty());
 }
 
+std::string contentsOf(const std::string& path) {
+    FileStream f;
+    if (!f.loadWhole(path)) return "<missing>";
+    return std::string(reinterpret_cast<const char*>(f.loadedBuffer()), size_t(f.size()));
+}
+
+TEST_F(FolderTest, ReplaceFileMovesOverAnExistingTarget) {
+    writeFile("new.part", "fresh");
+    writeFile("target.bin", "old contents");
+    ASSERT_EQ(replaceFile("new.part", "target.bin"), 1);  // relative: resolved against the base folder
+    EXPECT_EQ(contentsOf(at("target.bin")), "fresh");
+    EXPECT_EQ(pathExists(at("new.part")), 0);
+}
+
+TEST_F(FolderTest, ReplaceFileThatFailsLeavesTheTargetAlone) {
+    writeFile("target.bin", "old contents");
+    EXPECT_EQ(replaceFile(at("missing.part"), at("target.bin")), 0);
+    EXPECT_EQ(contentsOf(at("target.bin")), "old contents");
+}
+
 } // namespace
 } // namespace zrk
