@@ -1,0 +1,320 @@
+// The commands end to end: the built zrk run on scratch files, checking exit codes,
+// the one-line reasons and the rebuilt bytes.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+namespace fs = std::filesystem;
+
+struct Result {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string readText(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+class ZrkTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = fs::temp_directory_path() / (std::string("zrk_tool_") + info->name() + "_" + std::to_string(getpid()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "in");
+        fs::create_directories(dir_ / "arc");
+        stub_ = dir_ / "stub.exe";
+        writeBytes(stub_, bytes(3000, 7));
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    static std::vector<char> bytes(size_t n, uint32_t seed) {
+        std::mt19937 random(seed);
+        std::vector<char> v(n);
+        for (char& c : v) c = char(random());
+        return v;
+    }
+    static void writeBytes(const fs::path& p, const std::vector<char>& v) {
+        std::ofstream f(p, std::ios::binary);
+        f.write(v.data(), std::streamsize(v.size()));
+    }
+    static std::vector<char> readBytes(const fs::path& p) {
+        std::ifstream f(p, std::ios::binary);
+        return std::vector<char>(std::istreambuf_iterator<char>(f), {});
+    }
+
+    Result run(const std::vector<std::string>& args, const std::string& input = "") {
+        std::string command = quote(ZRK_TOOL_PATH);
+        for (const std::string& a : args) command += " " + quote(a);
+        const fs::path out = dir_ / "stdout", err = dir_ / "stderr", in = dir_ / "stdin";
+        std::ofstream(in) << input;
+        command += " <" + quote(in.string()) + " >" + quote(out.string()) + " 2>" + quote(err.string());
+        const int status = std::system(command.c_str());
+        Result r;
+        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = readText(out);
+        r.err = readText(err);
+        return r;
+    }
+
+    // Splits in/<name> holding `data` into arc/ with extra options.
+    Result split(const std::string& name, const std::vector<char>& data, std::vector<std::string> options) {
+        writeBytes(dir_ / "in" / name, data);
+        std::vector<std::string> args{"split", (dir_ / "in" / name).string(), "-o", (dir_ / "arc").string(), "--stub",
+                                      stub_.string()};
+        args.insert(args.end(), options.begin(), options.end());
+        return run(args);
+    }
+    size_t volumeCount() const {
+        size_t n = 0;
+        for (const auto& e : fs::directory_iterator(dir_ / "arc")) n += e.path().extension() == ".zrd";
+        return n;
+    }
+    std::string path(const std::string& rel) const { return (dir_ / rel).string(); }
+    static size_t lineCount(const std::string& text) { return size_t(std::count(text.begin(), text.end(), '\n')); }
+
+    fs::path dir_;
+    fs::path stub_;
+};
+
+TEST_F(ZrkTool, RoundTripsPlainAndEncrypted) {
+    const auto data = bytes(100000, 1);
+    ASSERT_EQ(split("data.bin", data, {"-s", "30000"}).code, 0);
+    EXPECT_EQ(volumeCount(), 4u);
+    // The executable is the stub followed by the payload.
+    const auto exe = readBytes(dir_ / "arc" / "data.exe");
+    ASSERT_GT(exe.size(), 3000u);
+    EXPECT_TRUE(std::equal(exe.begin(), exe.begin() + 3000, bytes(3000, 7).begin()));
+    Result r = run({"join", path("arc/data.exe"), "-o", path("out")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(readBytes(dir_ / "out" / "data.bin"), data);
+
+    // Password from a file; the wrong one and none at all are refused.
+    fs::remove_all(dir_ / "arc");
+    fs::remove_all(dir_ / "out");
+    std::ofstream(dir_ / "pw") << "s3cret words\nignored second line\n";
+    std::ofstream(dir_ / "bad") << "wrong\n";
+    ASSERT_EQ(split("data.bin", data, {"-n", "3", "--password-file", path("pw")}).code, 0);
+    EXPECT_EQ(volumeCount(), 3u);
+    r = run({"join", path("arc/data.exe"), "-o", path("out"), "--password-file", path("bad")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+    EXPECT_NE(r.err.find("wrong password"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("data.exe"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir_ / "out" / "data.bin"));
+    r = run({"join", path("arc/data.exe"), "-o", path("out")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("encrypted"), std::string::npos) << r.err;
+    r = run({"join", path("arc/data.exe"), "-o", path("out"), "--password-file", path("pw")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(readBytes(dir_ / "out" / "data.bin"), data);
+}
+
+TEST_F(ZrkTool, RoundTripsKeyFileAndPromptedPassword) {
+    const auto data = bytes(50000, 2);
+    writeBytes(dir_ / "key.jpg", bytes(70000, 3));
+    writeBytes(dir_ / "other.jpg", bytes(70000, 4));
+    ASSERT_EQ(split("photo.raw", data, {"-s", "20k", "-k", path("key.jpg")}).code, 0);
+    EXPECT_EQ(volumeCount(), 3u);
+    Result r = run({"join", path("arc/photo.exe"), "-k", path("other.jpg"), "-o", path("o1")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("wrong password"), std::string::npos) << r.err;
+    r = run({"join", path("arc/photo.exe"), "-k", path("key.jpg"), "-o", path("o1")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(readBytes(dir_ / "o1" / "photo.raw"), data);
+
+    // Prompted passwords come from standard input when it is no terminal; asked twice on split.
+    fs::remove_all(dir_ / "arc");
+    writeBytes(dir_ / "in" / "p.bin", data);
+    const std::vector<std::string> splitArgs{"split", path("in/p.bin"), "-o", path("arc"), "--stub", stub_.string(),
+                                             "-n", "2", "--password-prompt"};
+    r = run(splitArgs, "one\ntwo\n");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("differ"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir_ / "arc" / "p.exe"));
+    ASSERT_EQ(run(splitArgs, "pässword\npässword\n").code, 0);
+    r = run({"join", path("arc/p.exe"), "--password-prompt", "-o", path("o2")}, "pässword\n");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(readBytes(dir_ / "o2" / "p.bin"), data);
+}
+
+TEST_F(ZrkTool, VolumeSizesWithUnitsOneAndManyVolumes) {
+    const auto data = bytes(3 * 1024 * 1024 + 17, 5);
+    struct Case {
+        const char* size;
+        size_t volumes;
+    } cases[] = {{"1MiB", 4}, {"1M", 4}, {"1.5MiB", 3}, {"10MiB", 1}, {"100KiB", 31}};
+    for (const Case& c : cases) {
+        fs::remove_all(dir_ / "arc");
+        fs::remove_all(dir_ / "out");
+        ASSERT_EQ(split("big.dat", data, {"-s", c.size}).code, 0) << c.size;
+        EXPECT_EQ(volumeCount(), c.volumes) << c.size;
+        Result r = run({"join", path("arc/big.exe"), "-o", path("out")});
+        ASSERT_EQ(r.code, 0) << c.size << r.err;
+        EXPECT_EQ(readBytes(dir_ / "out" / "big.dat"), data) << c.size;
+    }
+    // Output goes to the exe's folder by default.
+    fs::remove(dir_ / "in" / "big.dat");
+    fs::copy(dir_ / "arc", dir_ / "copy");
+    ASSERT_EQ(run({"join", path("copy/big.exe")}).code, 0);
+    EXPECT_EQ(readBytes(dir_ / "copy" / "big.dat"), data);
+}
+
+TEST_F(ZrkTool, JoinRefusesToOverwriteWithoutForce) {
+    const auto data = bytes(10000, 6);
+    ASSERT_EQ(split("f.txt", data, {"-n", "2"}).code, 0);
+    writeBytes(dir_ / "arc" / "f.txt", {'k', 'e', 'e', 'p'});
+    Result r = run({"join", path("arc/f.exe")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(lineCount(r.err), 1u);
+    EXPECT_NE(r.err.find("f.txt: already exists"), std::string::npos) << r.err;
+    EXPECT_EQ(readBytes(dir_ / "arc" / "f.txt"), (std::vector<char>{'k', 'e', 'e', 'p'}));
+    r = run({"join", path("arc/f.exe"), "--force"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(readBytes(dir_ / "arc" / "f.txt"), data);
+    // split too: an existing archive is kept unless --force is given.
+    r = split("f.txt", data, {"-n", "2"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("already exists"), std::string::npos) << r.err;
+    EXPECT_EQ(split("f.txt", data, {"-n", "2", "--force"}).code, 0);
+}
+
+TEST_F(ZrkTool, SplitNeverOverwritesItsInputOrStub) {
+    // setup.exe -> setup.exe would destroy the file while it is being read.
+    writeBytes(dir_ / "arc" / "setup.exe", bytes(5000, 8));
+    Result r = run({"split", path("arc/setup.exe"), "-n", "2", "--stub", stub_.string(), "--force"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("overwrite the input"), std::string::npos) << r.err;
+    EXPECT_EQ(readBytes(dir_ / "arc" / "setup.exe"), bytes(5000, 8));
+    r = run({"split", path("arc/setup.exe"), "-n", "2", "--stub", stub_.string(), "-o", path("x")});
+    EXPECT_EQ(r.code, 0) << r.err;
+    // A missing stub is named.
+    r = run({"split", path("arc/setup.exe"), "-n", "2", "--stub", path("nostub.exe"), "-o", path("y")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("nostub.exe"), std::string::npos) << r.err;
+}
+
+TEST_F(ZrkTool, MissingAndCorruptedVolumes) {
+    const auto data = bytes(90000, 9);
+    ASSERT_EQ(split("d.bin", data, {"-n", "3"}).code, 0);
+    Result r = run({"info", path("arc/d.exe")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("file name:  d.bin"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("90,000 bytes"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("volumes:    3"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("encrypted:  no"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("all volumes present"), std::string::npos) << r.out;
+    r = run({"verify", path("arc/d.exe")});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("all 3 volumes sound"), std::string::npos) << r.out;
+    // A volume names its place and finds the others.
+    r = run({"info", path("arc/d.002.zrd")});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("volume 2 of 3"), std::string::npos) << r.out;
+
+    // Corrupt one byte in the middle of volume 2's data.
+    {
+        std::fstream f(dir_ / "arc" / "d.002.zrd", std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(20000);
+        char c = 0;
+        f.read(&c, 1);
+        f.seekp(20000);
+        c = char(c ^ 0x40);
+        f.write(&c, 1);
+    }
+    r = run({"verify", path("arc/d.exe")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+    EXPECT_NE(r.err.find("d.002.zrd: CRC error"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("2/3  DAMAGED"), std::string::npos) << r.out;
+    r = run({"join", path("arc/d.exe"), "-o", path("out")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+    EXPECT_NE(r.err.find("d.002.zrd: CRC error"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir_ / "out" / "d.bin"));
+    EXPECT_FALSE(fs::exists(dir_ / "out" / "d.bin.zrk-part"));
+
+    fs::remove(dir_ / "arc" / "d.003.zrd");
+    r = run({"info", path("arc/d.exe")});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.out.find("3/3  missing"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("1 of 3 volumes missing"), std::string::npos) << r.out;
+    r = run({"verify", path("arc/d.exe")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.out.find("3/3  MISSING"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("(2 volumes have problems)"), std::string::npos) << r.err;
+    r = run({"join", path("arc/d.exe"), "-o", path("out")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("volume 3/3 is missing"), std::string::npos) << r.err;
+
+    // Not an archive at all.
+    r = run({"info", stub_.string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("stub.exe: not a ZRK archive"), std::string::npos) << r.err;
+}
+
+TEST_F(ZrkTool, EncryptedInfoAndVerifyNeedTheKey) {
+    std::ofstream(dir_ / "pw") << "pw\n";
+    ASSERT_EQ(split("e.bin", bytes(40000, 10), {"-n", "2", "--password-file", path("pw")}).code, 0);
+    Result r = run({"info", path("arc/e.exe")});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.out.find("encrypted:  yes"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("e.bin"), std::string::npos) << r.out;
+    r = run({"info", path("arc/e.exe"), "--password-file", path("pw")});
+    EXPECT_NE(r.out.find("file name:  e.bin"), std::string::npos) << r.out;
+    EXPECT_EQ(run({"verify", path("arc/e.exe")}).code, 1);
+    r = run({"verify", path("arc/e.exe"), "--password-file", path("pw")});
+    EXPECT_EQ(r.code, 0) << r.err;
+}
+
+TEST_F(ZrkTool, UsageErrorsExitTwo) {
+    writeBytes(dir_ / "in" / "u.bin", bytes(100, 11));
+    for (const char* size : {"abc", "0", "1.5", "12Q", "-3M", "99999999999999999999"}) {
+        Result r = run({"split", path("in/u.bin"), "-s", size, "--stub", stub_.string()});
+        EXPECT_EQ(r.code, 2) << size;
+        EXPECT_NE(r.err.find("Usage:"), std::string::npos) << size << r.err;
+    }
+    EXPECT_EQ(run({"split", path("in/u.bin"), "--stub", stub_.string()}).code, 2);  // neither -s nor -n
+    EXPECT_EQ(run({"split", path("in/u.bin"), "-s", "1k", "-n", "2"}).code, 2);
+    EXPECT_EQ(run({"split", path("in/u.bin"), "-n", "2", "--lang", "fr"}).code, 2);
+    EXPECT_EQ(run({"join", "x.exe", "--password-prompt", "-k", "key"}).code, 2);
+    EXPECT_EQ(run({"frobnicate"}).code, 2);
+    EXPECT_EQ(run({}).code, 2);
+    EXPECT_FALSE(fs::exists(dir_ / "in" / "u.exe"));
+    Result help = run({"split", "--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("powers of 1024"), std::string::npos);
+    Result version = run({"--version"});
+    EXPECT_EQ(version.code, 0);
+    EXPECT_NE(version.out.find("zrk "), std::string::npos);
+}
+
+TEST_F(ZrkTool, EnglishPayloadCarriesTheEnglishTable) {
+    ASSERT_EQ(split("l.bin", bytes(1000, 12), {"-n", "1", "--lang", "en"}).code, 0);
+    const auto exe = readBytes(dir_ / "arc" / "l.exe");
+    const std::string text(exe.begin(), exe.end());
+    EXPECT_NE(text.find("This program combines split files."), std::string::npos);
+    EXPECT_NE(text.find("B&rowse..."), std::string::npos);
+    fs::remove_all(dir_ / "arc");
+    ASSERT_EQ(split("l.bin", bytes(1000, 12), {"-n", "1"}).code, 0);
+    const auto ja = readBytes(dir_ / "arc" / "l.exe");
+    EXPECT_EQ(std::string(ja.begin(), ja.end()).find("This program combines"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,57 @@
+// zrk join: the combine the Windows program runs, into a folder of the user's choice.
+#include <filesystem>
+#include <iostream>
+
+#include "archive/split_archive.h"
+#include "commands.h"
+#include "progress_bar.h"
+#include "stream/file_stream.h"
+#include "stream/paths.h"
+#include "tool_support.h"
+
+namespace zrk::tool {
+
+int runJoin(const JoinRequest& request) {
+    const std::string exe = corePath(request.executable);
+    Key key;
+    readKey(request.key, false, key);
+    SplitArchive archive;
+    StatusRecorder status;
+    status.attach(archive);
+    openArchive(archive, exe, key);
+
+    const std::string name = archive.readArchiveInfo(exe);
+    if (name.empty()) throw ToolError(status.reason(exe));
+
+    const std::string folder = request.outputFolder.empty() ? parentFolder(exe) : corePath(request.outputFolder);
+    if (!pathExists(folder) && !createFolder(folder)) throw ToolError(shownPath(folder) + ": cannot create the folder");
+    const std::string target = joinPath(folder, name);
+    if (pathExists(target)) {
+        if (getAttributes(target) & kAttributeFolder) throw ToolError(shownPath(target) + ": is a folder");
+        if (!request.force) throw ToolError(shownPath(target) + ": already exists (use --force to replace it)");
+    }
+    const std::string part = target + SplitArchive::kPartSuffix;
+    const bool partExisted = pathExists(part) != 0;
+
+    ProgressBar bar("join");
+    archive.setTargetPath(target);
+    archive.setProgressCallback([&bar](uint64_t done, uint64_t total, SplitArchive&) {
+        bar.update(done, total);
+        return int32_t(1);
+    });
+    status.reports.clear();
+    const int ok = archive.combine();
+    bar.finish();
+    if (!ok) {
+        // A half-written file of ours is no use to anyone.
+        if (!partExisted && pathExists(part)) {
+            std::error_code ignored;
+            std::filesystem::remove(hostOf(part), ignored);
+        }
+        throw ToolError(status.reason(exe));
+    }
+    std::cout << "rebuilt " << shownPath(target) << " (" << sizeText(archive.totalBytes()) << ")\n";
+    return 0;
+}
+
+} // namespace zrk::tool

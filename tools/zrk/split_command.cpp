@@ -1,0 +1,90 @@
+// zrk split: the executable (stub + payload) and the volumes, through ArchiveWriter.
+#include <filesystem>
+#include <iostream>
+
+#include "archive/archive_writer.h"
+#include "commands.h"
+#include "english_messages.h"
+#include "progress_bar.h"
+#include "stream/file_stream.h"
+#include "stream/paths.h"
+#include "text/text_format.h"
+#include "tool_support.h"
+
+namespace zrk::tool {
+namespace fs = std::filesystem;
+
+namespace {
+
+bool sameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return fs::equivalent(hostOf(a), hostOf(b), error);
+}
+
+std::string baseName(const std::string& path) {
+    const size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
+int runSplit(const SplitRequest& request) {
+    const std::string input = corePath(request.input);
+    if (!pathExists(input) || (getAttributes(input) & kAttributeFolder))
+        throw ToolError(request.input + ": no such file");
+    FileStream probe;
+    if (!probe.open(input, ReadExisting)) throw ToolError(request.input + ": cannot open the file");
+    const uint64_t fileSize = probe.size();
+    probe.close();
+
+    const std::string folder = request.outputFolder.empty() ? parentFolder(input) : corePath(request.outputFolder);
+    const std::string stub =
+        request.stub.empty() ? joinPath(moduleFolder(), "zrkcombine.exe") : corePath(request.stub);
+    if (!pathExists(stub) || (getAttributes(stub) & kAttributeFolder))
+        throw ToolError(shownPath(stub) + ": the stub program is missing (give its path with --stub)");
+
+    // The names the writer will use, checked before anything is written.
+    const std::string name = baseName(input);
+    const size_t dot = name.find_last_of('.');
+    const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+    uint64_t count = request.volumeCount;
+    if (request.volumeSize != 0) count = fileSize / request.volumeSize + (fileSize % request.volumeSize != 0);
+    if (count > 999999) throw ToolError(request.input + ": that makes more than 999999 volumes; choose a larger size");
+    std::vector<std::string> outputs{joinPath(folder, stem + ".exe")};
+    for (uint64_t v = 1; v <= count; ++v) outputs.push_back(joinPath(folder, formatText("%s.%03u.zrd", stem.c_str(), unsigned(v))));
+    for (const std::string& out : outputs) {
+        // Never even with --force: the input or the stub would be overwritten while read.
+        if (sameFile(out, input)) throw ToolError(shownPath(out) + ": would overwrite the input file; use -o");
+        if (sameFile(out, stub)) throw ToolError(shownPath(out) + ": would overwrite the stub; use -o");
+        if (!request.force && pathExists(out))
+            throw ToolError(shownPath(out) + ": already exists (use --force to replace it)");
+    }
+    if (!pathExists(folder) && !createFolder(folder)) throw ToolError(shownPath(folder) + ": cannot create the folder");
+
+    Key key;
+    readKey(request.key, true, key);
+
+    ProgressBar bar("split");
+    ArchiveWriterOptions options;
+    options.inputPath = input;
+    options.stubPath = stub;
+    options.outputFolder = folder;
+    options.outputName = stem;
+    options.volumeSize = request.volumeSize;
+    options.volumeCount = uint32_t(request.volumeCount);
+    options.password = key.password;
+    options.keyFilePath = key.keyFile;
+    if (request.english) options.messages = englishMessages();
+    options.progress = [&bar](uint64_t done, uint64_t total) { bar.update(done, total); };
+    ArchiveWriter writer(std::move(options));
+    const int ok = writer.write();
+    bar.finish();
+    if (!ok) throw ToolError(request.input + ": split failed: " + shownPath(writer.error()));
+
+    std::cout << "wrote " << shownPath(writer.executablePath()) << " and " << writer.volumePaths().size()
+              << (writer.volumePaths().size() == 1 ? " volume" : " volumes") << " for " << name << " ("
+              << sizeText(fileSize) << (key.given() ? ", encrypted" : "") << ")\n";
+    return 0;
+}
+
+} // namespace zrk::tool

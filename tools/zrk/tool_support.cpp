@@ -1,0 +1,162 @@
+// Shared helpers of the commands: paths, keys, archive status texts.
+#include "tool_support.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include "archive/archive_records.h"
+#include "archive/archive_status.h"
+#include "chunk/locate_chunk.h"
+#include "console.h"
+#include "stream/paths.h"
+#include "text/text_format.h"
+
+namespace zrk::tool {
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path hostPath(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+std::string utf8Of(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+} // namespace
+
+std::string corePath(const std::string& userPath) {
+    if (userPath.empty()) throw ToolError("an empty path was given");
+    std::error_code error;
+    fs::path absolute = fs::absolute(hostPath(userPath), error);
+    if (error) throw ToolError(userPath + ": " + error.message());
+    std::string text = utf8Of(absolute.lexically_normal());
+    // A folder given with a trailing separator: the core joins names itself.
+    while (text.size() > 1 && (text.back() == '/' || text.back() == '\\') && text[text.size() - 2] != ':')
+        text.pop_back();
+    for (char& c : text)
+        if (c == '/') c = '\\';
+    return text;
+}
+
+std::filesystem::path hostOf(const std::string& core) { return hostPath(shownPath(core)); }
+
+std::string shownPath(const std::string& core) {
+    std::string text = core;
+    if (fs::path::preferred_separator == '/')
+        for (char& c : text)
+            if (c == '\\') c = '/';
+    return text;
+}
+
+Key::~Key() { wipeString(password); }
+
+void readKey(const KeyOptions& options, bool confirm, Key& key) {
+    if (!options.keyFile.empty()) {
+        key.keyFile = corePath(options.keyFile);
+        if (!pathExists(key.keyFile) || (getAttributes(key.keyFile) & kAttributeFolder))
+            throw ToolError(options.keyFile + ": the key file does not exist");
+        return;
+    }
+    if (!options.passwordFile.empty()) {
+        std::ifstream file(hostPath(options.passwordFile), std::ios::binary);
+        if (!file) throw ToolError(options.passwordFile + ": cannot read the password file");
+        std::getline(file, key.password);
+        if (!key.password.empty() && key.password.back() == '\r') key.password.pop_back();
+        if (key.password.empty()) throw ToolError(options.passwordFile + ": the first line (the password) is empty");
+        return;
+    }
+    if (options.prompt) {
+        if (!readHiddenLine("Password: ", key.password)) throw ToolError("no password was entered");
+        if (key.password.empty()) throw ToolError("the password is empty");
+        if (confirm) {
+            std::string again;
+            const bool read = readHiddenLine("Repeat the password: ", again);
+            const bool same = read && again == key.password;
+            wipeString(again);
+            if (!same) throw ToolError("the two passwords differ");
+        }
+    }
+}
+
+void StatusRecorder::attach(SplitArchive& archive) {
+    archive.setStatusCallback([this](uint32_t code, const std::string& detail, SplitArchive&) {
+        reports.emplace_back(code, detail);
+        return int32_t(0);
+    });
+}
+
+std::string StatusRecorder::reason(const std::string& subject) const {
+    if (reports.empty()) return shownPath(subject) + ": the archive cannot be read";
+    return statusReason(reports.back().first, reports.back().second, subject);
+}
+
+std::string statusReason(uint32_t code, const std::string& detail, const std::string& subject) {
+    const std::string file = shownPath(detail.empty() ? subject : detail);
+    switch (code) {
+    case ARCERR_OPEN:
+        return file + ": cannot open the file";
+    case ARCERR_READ:
+        return file + ": read error (the file is cut short or damaged)";
+    case ARCERR_WRITE:
+        return file + ": write error";
+    case ARCERR_CREATE:
+        return file + ": cannot create the file";
+    case ARCERR_CREATE_FOLDER:
+        return file + ": cannot create the folder";
+    case ARCERR_NOT_FOUND: {
+        // The detail is "<target> <index>/<count>".
+        const size_t space = detail.find_last_of(' ');
+        const std::string which = space == std::string::npos ? detail : detail.substr(space + 1);
+        return shownPath(subject) + ": volume " + which + " is missing from " + shownPath(parentFolder(subject));
+    }
+    case ARCERR_KEY:
+    case ARCERR_KEY_ARCHIVE:
+        return file + ": wrong password or key file";
+    case ARCNOTE_ENCRYPTED:
+    case ARCNOTE_ENCRYPTED_ARCHIVE:
+        return file + ": the archive is encrypted; give --password-prompt, --password-file or -k";
+    case ARCERR_CRC:
+        return file + ": CRC error, the volume is damaged";
+    case ARCERR_ABNORMAL:
+        return shownPath(subject) + ": the stored file name is unusable; the archive is damaged";
+    case ARCERR_VERSION:
+        return file + ": archive of an unknown version";
+    default:
+        return file + formatText(": the archive is damaged (status 0x%08X)", unsigned(code));
+    }
+}
+
+void openArchive(SplitArchive& archive, const std::string& path, const Key& key) {
+    if (!pathExists(path) || (getAttributes(path) & kAttributeFolder))
+        throw ToolError(shownPath(path) + ": no such file");
+    if (!archive.ready()) throw ToolError("out of memory for the transfer buffer");
+    const uint64_t offset = locateChunk(path, "ZRKD");
+    if (offset == kChunkNotFound) throw ToolError(shownPath(path) + ": not a ZRK archive (no archive description)");
+    archive.setArchiveOffset(offset);
+    archive.setOwnPath(path);
+    if (!key.keyFile.empty()) {
+        archive.setDecrypt(1);
+        archive.setUseKeyFile(1);
+        archive.setKeyFilePath(key.keyFile);
+    } else if (!key.password.empty()) {
+        archive.setDecrypt(1);
+        archive.setPassword(key.password);
+    }
+}
+
+std::string sizeText(uint64_t bytes) {
+    std::string digits = std::to_string(bytes);
+    for (int i = int(digits.size()) - 3; i > 0; i -= 3) digits.insert(size_t(i), ",");
+    const char* units[] = {"KiB", "MiB", "GiB", "TiB"};
+    double value = double(bytes);
+    int unit = -1;
+    while (value >= 1024 && unit < 3) {
+        value /= 1024;
+        ++unit;
+    }
+    if (unit < 0) return digits + " bytes";
+    return digits + formatText(" bytes (%.1f %s)", value, units[unit]);
+}
+
+} // namespace zrk::tool
