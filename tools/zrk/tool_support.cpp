@@ -146,8 +146,12 @@ void openArchive(SplitArchive& archive, const std::string& path, const Key& key)
 }
 
 std::string sizeText(uint64_t bytes) {
-    std::string digits = std::to_string(bytes);
-    for (int i = int(digits.size()) - 3; i > 0; i -= 3) digits.insert(size_t(i), ",");
+    const std::string plain = std::to_string(bytes);
+    std::string digits;
+    for (size_t i = 0; i < plain.size(); ++i) {
+        if (i != 0 && (plain.size() - i) % 3 == 0) digits += ',';
+        digits += plain[i];
+    }
     const char* units[] = {"KiB", "MiB", "GiB", "TiB"};
     double value = double(bytes);
     int unit = -1;
