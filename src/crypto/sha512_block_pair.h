@@ -47,10 +47,10 @@ inline void loadPair(const unsigned char* first, const unsigned char* second, __
 }
 
 // W[t], W[t+1] of both blocks; the 16-word window lives in w[] as a ring, where
-// slot (t/2) % 8 holds W[t-16], W[t-15] on entry.
+// slot j = (t/2) % 8 holds W[t-16], W[t-15] on entry. j is passed separately so it
+// stays a constant where t is not.
 template <class V>
-inline void pairScheduleStep(int t, __m256i w[8], uint64_t* wk) {
-    const int j = (t / 2) & 7;
+inline void pairScheduleStep(int j, int t, __m256i w[8], uint64_t* wk) {
     __m256i w16 = w[j], w14 = w[(j + 1) & 7], w8 = w[(j + 4) & 7], w6 = w[(j + 5) & 7], w2 = w[(j + 7) & 7];
     __m256i w15 = _mm256_alignr_epi8(w14, w16, 8);  // W[t-15], W[t-14]
     __m256i w7 = _mm256_alignr_epi8(w6, w8, 8);     // W[t-7], W[t-6]
@@ -62,9 +62,9 @@ inline void pairScheduleStep(int t, __m256i w[8], uint64_t* wk) {
 inline uint64_t ror64(uint64_t x, int n) { return x >> n | x << (64 - n); }
 
 // Maj(a,b,c) = b ^ ((a^b) & (b^c)), and this round's a^b is the next round's b^c.
-#define ZRK_ROUND(a, b, c, d, e, f, g, h, i)                                                          \
+#define ZRK_ROUND(a, b, c, d, e, f, g, h, u, i)                                                        \
     do {                                                                                              \
-        uint64_t t1 = h + wk[wkIndex(t + i)] + (((f ^ g) & e) ^ g) +                                 \
+        uint64_t t1 = h + wk[2 * (u) + wkIndex(i)] + (((f ^ g) & e) ^ g) +                                 \
                       (ror64(e, 14) ^ ror64(e, 18) ^ ror64(e, 41));                                   \
         uint64_t ab = a ^ b;                                                                          \
         d += t1;                                                                                      \
@@ -73,26 +73,34 @@ inline uint64_t ror64(uint64_t x, int n) { return x >> n | x << (64 - n); }
     } while (0)
 
 // 80 rounds on `state`; with `withSchedule` the vector units compute the rest of the
-// schedule meanwhile, which this block's rounds need only later.
+// schedule meanwhile, which this block's rounds need only later. Sixteen rounds per
+// loop pass (the ring's period) keep the code small enough to stay in the
+// processor's decoded-instruction cache between refills.
 template <class V, bool withSchedule>
 inline void pairRounds(uint64_t state[8], const uint64_t* wk, __m256i* w, uint64_t* wkOut) {
     uint64_t a = state[0], b = state[1], c = state[2], d = state[3];
     uint64_t e = state[4], f = state[5], g = state[6], h = state[7];
     uint64_t bc = b ^ c;
-#pragma GCC unroll 10
-    for (int t = 0; t < 80; t += 8) {
-        ZRK_ROUND(a, b, c, d, e, f, g, h, 0);
-        ZRK_ROUND(h, a, b, c, d, e, f, g, 1);
-        if (withSchedule && t < 64) pairScheduleStep<V>(t + 16, w, wkOut);
-        ZRK_ROUND(g, h, a, b, c, d, e, f, 2);
-        ZRK_ROUND(f, g, h, a, b, c, d, e, 3);
-        if (withSchedule && t < 64) pairScheduleStep<V>(t + 18, w, wkOut);
-        ZRK_ROUND(e, f, g, h, a, b, c, d, 4);
-        ZRK_ROUND(d, e, f, g, h, a, b, c, 5);
-        if (withSchedule && t < 64) pairScheduleStep<V>(t + 20, w, wkOut);
-        ZRK_ROUND(c, d, e, f, g, h, a, b, 6);
-        ZRK_ROUND(b, c, d, e, f, g, h, a, 7);
-        if (withSchedule && t < 64) pairScheduleStep<V>(t + 22, w, wkOut);
+#pragma GCC unroll 1
+    for (int t = 0; t < 80; t += 16) {
+        const bool schedule = withSchedule && t < 64;
+#pragma GCC unroll 2
+        for (int half = 0; half < 2; ++half) {
+            const int u = t + 8 * half;
+            const int j = 4 * half;  // ring slot of the first step in this half
+            ZRK_ROUND(a, b, c, d, e, f, g, h, u, 0);
+            ZRK_ROUND(h, a, b, c, d, e, f, g, u, 1);
+            if (schedule) pairScheduleStep<V>(j, u + 16, w, wkOut);
+            ZRK_ROUND(g, h, a, b, c, d, e, f, u, 2);
+            ZRK_ROUND(f, g, h, a, b, c, d, e, u, 3);
+            if (schedule) pairScheduleStep<V>(j + 1, u + 18, w, wkOut);
+            ZRK_ROUND(e, f, g, h, a, b, c, d, u, 4);
+            ZRK_ROUND(d, e, f, g, h, a, b, c, u, 5);
+            if (schedule) pairScheduleStep<V>(j + 2, u + 20, w, wkOut);
+            ZRK_ROUND(c, d, e, f, g, h, a, b, u, 6);
+            ZRK_ROUND(b, c, d, e, f, g, h, a, u, 7);
+            if (schedule) pairScheduleStep<V>(j + 3, u + 22, w, wkOut);
+        }
     }
     state[0] += a;
     state[1] += b;
