@@ -269,6 +269,21 @@ TEST_F(ZrkTool, MissingAndCorruptedVolumes) {
     EXPECT_NE(r.err.find("stub.exe: not a ZRK archive"), std::string::npos) << r.err;
 }
 
+TEST_F(ZrkTool, CutShortVolumeIsNamed) {
+    std::ofstream(dir_ / "pw") << "pw\n";
+    ASSERT_EQ(split("c.bin", bytes(60000, 13), {"-n", "3", "--password-file", path("pw")}).code, 0);
+    fs::resize_file(dir_ / "arc" / "c.002.zrd", 5000);
+    const std::vector<std::string> verify{"verify", path("arc/c.exe"), "--password-file", path("pw")};
+    const std::vector<std::string> join{"join", path("arc/c.exe"), "--password-file", path("pw"), "-o", path("out")};
+    for (const auto& command : {verify, join}) {
+        const Result r = run(command);
+        EXPECT_EQ(r.code, 1) << command[0];
+        EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+        EXPECT_NE(r.err.find("c.002.zrd: "), std::string::npos) << command[0] << ": " << r.err;
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "out" / "c.bin"));
+}
+
 TEST_F(ZrkTool, EncryptedInfoAndVerifyNeedTheKey) {
     std::ofstream(dir_ / "pw") << "pw\n";
     ASSERT_EQ(split("e.bin", bytes(40000, 10), {"-n", "2", "--password-file", path("pw")}).code, 0);

@@ -133,7 +133,67 @@ std::string checkVolume(const std::string& path, const ArchiveHeader& volume, co
     return {};
 }
 
+struct VolumeCheck {
+    std::vector<std::string> lines;
+    std::string firstProblem;
+    uint32_t problems = 0;
+    uint64_t stored = 0;
+    uint32_t fileCrc = 0;
+};
+
+// Reads every volume found for the view: presence, record sizes and the data CRCs.
+void checkVolumes(const SplitArchive& archive, const ArchiveView& view, ProgressBar& bar, VolumeCheck& result) {
+    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[kBlock]);
+    if (!buffer) throw ToolError("out of memory for the read buffer");
+    const std::string& path = view.path;
+    const uint32_t count = view.header.volumeCount();
+    uint64_t total = 0;
+    for (uint32_t i = 0; i < count; ++i)
+        if (view.volumes[i]) total += view.volumeHeaders[i].volumeDataSize();
+    uint64_t done = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        const std::string which = formatText("  %u/%u  ", unsigned(i + 1), unsigned(count));
+        std::string problem;
+        std::string shown;
+        if (!view.volumes[i]) {
+            problem = "missing";
+            shown = formatText("volume %u of %u is missing from %s", unsigned(i + 1), unsigned(count),
+                               shownPath(parentFolder(path)).c_str());
+        } else {
+            problem = checkVolume(*view.volumes[i], view.volumeHeaders[i], archive.password(), buffer.get(),
+                                  result.fileCrc, done, bar, total);
+            result.stored += view.volumeHeaders[i].volumeDataSize();
+            shown = shownPath(*view.volumes[i]) + ": " + problem;
+        }
+        if (problem.empty()) {
+            result.lines.push_back(which + "ok       " + baseName(*view.volumes[i]));
+        } else {
+            result.lines.push_back(which + (view.volumes[i] ? "DAMAGED  " + baseName(*view.volumes[i]) + ": " + problem
+                                                            : std::string("MISSING")));
+            if (result.problems++ == 0) result.firstProblem = shown;
+        }
+    }
+    bar.finish();
+}
+
 } // namespace
+
+std::string diagnoseVolumes(const std::string& path, const Key& key) {
+    try {
+        SplitArchive archive;
+        StatusRecorder status;
+        status.attach(archive);
+        ArchiveView view;
+        loadView(archive, status, path, key, view);
+        if (!view.unlocked || (!key.keyFile.empty() && !archive.deriveKeyFilePassword())) return {};
+        ProgressBar bar("check");
+        VolumeCheck check;
+        checkVolumes(archive, view, bar, check);
+        return check.firstProblem;
+    } catch (const ToolError&) {
+        return {};
+    }
+}
 
 int runInfo(const InspectRequest& request) {
     const std::string path = corePath(request.path);
@@ -189,53 +249,20 @@ int runVerify(const InspectRequest& request) {
         throw ToolError(shownPath(path) + ": the archive is encrypted; give --password-prompt, --password-file or -k");
     if (!key.keyFile.empty() && !archive.deriveKeyFilePassword()) throw ToolError(status.reason(key.keyFile));
 
-    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[kBlock]);
-    if (!buffer) throw ToolError("out of memory for the read buffer");
-    const uint32_t count = view.header.volumeCount();
-    uint64_t total = 0;
-    for (uint32_t i = 0; i < count; ++i)
-        if (view.volumes[i]) total += view.volumeHeaders[i].volumeDataSize();
-
     ProgressBar bar("verify");
-    uint32_t fileCrc = 0;
-    uint64_t done = 0;
-    uint64_t stored = 0;
-    std::string firstProblem;
-    uint32_t problems = 0;
-    std::vector<std::string> lines;
-    for (uint32_t i = 0; i < count; ++i) {
-        const std::string which = formatText("  %u/%u  ", unsigned(i + 1), unsigned(count));
-        std::string problem;
-        std::string shown;
-        if (!view.volumes[i]) {
-            problem = "missing";
-            shown = formatText("volume %u of %u is missing from %s", unsigned(i + 1), unsigned(count),
-                               shownPath(parentFolder(path)).c_str());
-        } else {
-            problem = checkVolume(*view.volumes[i], view.volumeHeaders[i], archive.password(), buffer.get(), fileCrc,
-                                  done, bar, total);
-            stored += view.volumeHeaders[i].volumeDataSize();
-            shown = shownPath(*view.volumes[i]) + ": " + problem;
-        }
-        if (problem.empty()) {
-            lines.push_back(which + "ok       " + baseName(*view.volumes[i]));
-        } else {
-            lines.push_back(which + (view.volumes[i] ? "DAMAGED  " + baseName(*view.volumes[i]) + ": " : "MISSING") +
-                            (view.volumes[i] ? problem : ""));
-            if (problems++ == 0) firstProblem = shown;
-        }
-    }
-    bar.finish();
-    for (const std::string& line : lines) std::cout << line << "\n";
-    if (problems != 0) {
-        if (problems > 1) firstProblem += formatText(" (%u volumes have problems)", unsigned(problems));
-        throw ToolError(firstProblem);
+    VolumeCheck check;
+    checkVolumes(archive, view, bar, check);
+    const uint32_t count = view.header.volumeCount();
+    for (const std::string& line : check.lines) std::cout << line << "\n";
+    if (check.problems != 0) {
+        if (check.problems > 1) check.firstProblem += formatText(" (%u volumes have problems)", unsigned(check.problems));
+        throw ToolError(check.firstProblem);
     }
     // Every piece is sound; together they must make the original.
-    if (stored != view.header.fileSize() || fileCrc != view.date.fileCrc())
+    if (check.stored != view.header.fileSize() || check.fileCrc != view.date.fileCrc())
         throw ToolError(shownPath(path) + ": the volumes do not add up to the original file (size or CRC differs)");
     std::cout << "all " << count << (count == 1 ? " volume" : " volumes") << " sound; " << view.name << " ("
-              << sizeText(stored) << ") can be rebuilt\n";
+              << sizeText(check.stored) << ") can be rebuilt\n";
     return 0;
 }
 

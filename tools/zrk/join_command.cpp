@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "archive/archive_status.h"
 #include "archive/split_archive.h"
 #include "commands.h"
 #include "progress_bar.h"
@@ -47,6 +48,12 @@ int runJoin(const JoinRequest& request) {
         if (!partExisted && pathExists(part)) {
             std::error_code ignored;
             std::filesystem::remove(hostOf(part), ignored);
+        }
+        // A read failure inside the copy names no file: find the volume that caused it.
+        const auto& last = status.reports.empty() ? std::pair<uint32_t, std::string>{} : status.reports.back();
+        if (last.first == ARCERR_READ && last.second.empty()) {
+            const std::string volume = diagnoseVolumes(exe, key);
+            if (!volume.empty()) throw ToolError(volume);
         }
         throw ToolError(status.reason(exe));
     }

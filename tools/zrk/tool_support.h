@@ -41,6 +41,10 @@ std::string statusReason(uint32_t code, const std::string& detail, const std::st
 // of its description, the key. Throws when the file holds no archive.
 void openArchive(SplitArchive& archive, const std::string& path, const Key& key);
 
+// The first missing or damaged volume of the archive at `path`, named, or empty when
+// every volume reads back sound (or the archive cannot be opened).
+std::string diagnoseVolumes(const std::string& path, const Key& key);
+
 // A core path as the standard library takes it.
 std::filesystem::path hostOf(const std::string& core);
 
