@@ -48,7 +48,7 @@ void sha512BlockAvx512(uint64_t state[8], const unsigned char* data, size_t bloc
     for (; blocks > 0; --blocks, data += 128) {
         xmmScheduleStart(data, w, wk);
         const __m128i x0 = x, y0 = y, z0 = z, v0 = v;
-#pragma GCC unroll 20
+#pragma GCC unroll 2
         for (int t = 0; t < 80; t += 4) {
             laneRound(x, y, z, v, wk + t);
             laneRound(v, x, y, z, wk + t + 1);

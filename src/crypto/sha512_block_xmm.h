@@ -77,7 +77,7 @@ void xmmBlocks(uint64_t state[8], const unsigned char* data, size_t blocks) {
     for (; blocks > 0; --blocks, data += 128) {
         xmmScheduleStart(data, w, wk);
         const __m128i a0 = a, b0 = b, c0 = c, d0 = d, e0 = e, f0 = f, g0 = g, h0 = h;
-#pragma GCC unroll 10
+#pragma GCC unroll 2
         for (int t = 0; t < 80; t += 8) {
             xmmRound<Ops>(a, b, c, d, e, f, g, h, wk + t);
             xmmRound<Ops>(h, a, b, c, d, e, f, g, wk + t + 1);
