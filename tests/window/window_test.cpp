@@ -192,6 +192,50 @@ TEST_F(WindowTest, CreateUniqueTwiceFailsAtRegistration) {
     DestroyWindow(again.handle());
 }
 
+int mainWheels = 0, childWheels = 0;
+int32_t countMainWheel(HWND, UINT, WPARAM, LPARAM) { ++mainWheels; return 0; }
+int32_t countChildWheel(HWND, UINT, WPARAM, LPARAM) { ++childWheels; return 0; }
+
+// Wheel messages follow the cursor: to the child under it, to the window itself
+// over its bare client area, and nowhere when the cursor is outside the client area.
+TEST(WindowWheel, WheelGoesToTheChildUnderTheCursorOrIsDropped) {
+    Window main;
+    main.setApplyMinClientSize(0);
+    main.setCentred(0);
+    main.setStyle(WS_OVERLAPPEDWINDOW);
+    main.setPosition(100, 100);
+    main.setSize(400, 300);
+    main.addHandler(WM_MOUSEWHEEL, countMainWheel);
+    const HWND top = main.createNamed(instance(), "wheel", SW_SHOWNORMAL);
+    ASSERT_NE(top, nullptr);
+    Window child;
+    child.setStyle(WS_CHILD | WS_VISIBLE);
+    child.setBackgroundKind(5);
+    child.setPosition(10, 10);
+    child.setSize(100, 100);
+    child.addHandler(WM_MOUSEWHEEL, countChildWheel);
+    ASSERT_NE(child.create(instance(), top, "wheel child", SW_SHOWNORMAL), nullptr);
+    main.pumpPending();
+
+    auto wheelAt = [&](POINT client) {
+        ClientToScreen(top, &client);
+        SetCursorPos(client.x, client.y);
+        PostMessageA(top, WM_MOUSEWHEEL, WPARAM(120) << 16, 0);
+        main.pumpPending();
+    };
+    wheelAt(POINT{50, 50});  // over the child
+    EXPECT_EQ(childWheels, 1);
+    EXPECT_EQ(mainWheels, 0);
+    wheelAt(POINT{300, 200});  // bare client area
+    EXPECT_EQ(childWheels, 1);
+    EXPECT_EQ(mainWheels, 1);
+    wheelAt(POINT{50, -5});  // on the caption: outside the client area
+    EXPECT_EQ(childWheels, 1);
+    EXPECT_EQ(mainWheels, 1);
+    DestroyWindow(top);
+    drainQueue();
+}
+
 // The wizard's frame: caption, system menu, modal border, no resizing.
 void expectExactClientSize(int32_t width, int32_t height) {
     Window window;

@@ -57,28 +57,30 @@ const Child* find(const std::vector<Child>& list, int id) {
 int width(const RECT& r) { return r.right - r.left; }
 int height(const RECT& r) { return r.bottom - r.top; }
 
+// One wizard window for the whole suite: showing and destroying a window costs
+// Wine about two seconds, and every page build starts from a cleared window anyway.
 class WizardPagesTest : public ::testing::Test {
 protected:
-    void SetUp() override { open(PayloadSettings::builtin()); }
-    void TearDown() override { close(); }
-
-    void open(const PayloadSettings& settings) {
-        wizard.settings = settings;
-        wizard.messages = &messages;
-        wizard.window = &window;
-        configureWizardWindow(window, settings, LoadIconA(nullptr, MAKEINTRESOURCEA(32512)));
-        ASSERT_NE(window.createNamed(GetModuleHandleA(nullptr), kWizardName, SW_HIDE), nullptr);
-        ShowWindow(window.handle(), SW_SHOWNORMAL);
-        wizard.font = createWizardFont(settings.fontPointSize);
-        ASSERT_NE(wizard.font, nullptr);
+    static void SetUpTestSuite() {
+        window = new Window;
+        configureWizardWindow(*window, PayloadSettings::builtin(), LoadIconA(nullptr, MAKEINTRESOURCEA(32512)));
+        if (window->createNamed(GetModuleHandleA(nullptr), kWizardName, SW_HIDE))
+            ShowWindow(window->handle(), SW_SHOWNORMAL);
+        font = createWizardFont(PayloadSettings::builtin().fontPointSize);
     }
-    void close() {
-        if (window.handle()) DestroyWindow(window.handle());
+    static void TearDownTestSuite() {
+        if (window->handle()) DestroyWindow(window->handle());
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {}
-        window.destroy();
-        if (wizard.font) DeleteObject(wizard.font);
-        wizard.font = nullptr;
+        delete window;
+        if (font) DeleteObject(font);
+    }
+    void SetUp() override {
+        ASSERT_NE(window->handle(), nullptr);
+        ASSERT_NE(font, nullptr);
+        wizard.window = window;
+        wizard.messages = &messages;
+        wizard.font = font;
     }
 
     // Measured independently of the page code: a fresh context with the font.
@@ -166,25 +168,28 @@ protected:
         return int(std::count_if(list.begin(), list.end(), [&](const Child& c) { return c.cls == cls; }));
     }
 
-    Window window;
+    static Window* window;
+    static HFONT font;
     MessageTable messages = MessageTable::builtin();
     CombineWizard wizard;
 };
+Window* WizardPagesTest::window = nullptr;
+HFONT WizardPagesTest::font = nullptr;
 
 TEST_F(WizardPagesTest, WindowHasTheSettingsClientSizeAndTitle) {
     RECT client{};
-    GetClientRect(window.handle(), &client);
+    GetClientRect(window->handle(), &client);
     EXPECT_EQ(width(client), 480);
     EXPECT_EQ(height(client), 240);
     char title[64] = {};
-    GetWindowTextA(window.handle(), title, sizeof title);
+    GetWindowTextA(window->handle(), title, sizeof title);
     EXPECT_STREQ(title, "ZRK RivuVovevare");
-    EXPECT_EQ(window.className(), "UTF8_5a524b412052697675566f766576617265");
+    EXPECT_EQ(window->className(), "UTF8_5a524b412052697675566f766576617265");
 }
 
 TEST_F(WizardPagesTest, IntroPageHasFrameButtonsHeadingAndFooter) {
     IntroPage(wizard);
-    const auto list = children(window.handle());
+    const auto list = children(window->handle());
     expectButtons(list, 3, 1, true);
     expectHeadingAndFooter(list, 8, 9);
     EXPECT_FALSE(find(list, 3)->enabled);
@@ -206,7 +211,7 @@ TEST_F(WizardPagesTest, IntroPageHasFrameButtonsHeadingAndFooter) {
 TEST_F(WizardPagesTest, RebuildingReplacesEveryChild) {
     IntroPage(wizard);
     ReadyPage(wizard);
-    const auto list = children(window.handle());
+    const auto list = children(window->handle());
     EXPECT_EQ(find(list, 3), nullptr);
     expectButtons(list, 11, 1, true);
     expectHeadingAndFooter(list, 12, 13);
@@ -219,7 +224,7 @@ TEST_F(WizardPagesTest, DecryptionPageSelectsThePasswordRadioAndKeepsTheTexts) {
     wizard.keyFilePath = "C:\\keys\\k.bin";
     wizard.keyMode = 2;
     DecryptionPage(wizard);
-    const auto list = children(window.handle());
+    const auto list = children(window->handle());
     expectButtons(list, 20, 1, true);
     expectHeadingAndFooter(list, 16, 17);
     expectTabStops(list);
@@ -266,23 +271,20 @@ TEST_F(WizardPagesTest, DecryptionPageSelectsThePasswordRadioAndKeepsTheTexts) {
     // Choosing the key file and rebuilding selects the password again.
     SendMessageA(radio1->handle, BM_SETCHECK, BST_UNCHECKED, 0);
     SendMessageA(radio2->handle, BM_SETCHECK, BST_CHECKED, 0);
-    updateKeyChoice(window.handle());
+    updateKeyChoice(window->handle());
     EXPECT_FALSE(IsWindowEnabled(pass->handle));
     EXPECT_TRUE(IsWindowEnabled(key->handle));
     EXPECT_TRUE(IsWindowEnabled(browse->handle));
     DecryptionPage(wizard);
-    const auto again = children(window.handle());
+    const auto again = children(window->handle());
     EXPECT_EQ(SendMessageA(find(again, 23)->handle, BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_TRUE(find(again, 25)->enabled);
 }
 
 TEST_F(WizardPagesTest, PasswordIsMaskedExactlyWhenTheSettingsSaySo) {
-    close();
-    PayloadSettings masked = PayloadSettings::builtin();
-    masked.maskPassword = 1;
-    open(masked);
+    wizard.settings.maskPassword = 1;
     DecryptionPage(wizard);
-    const auto list = children(window.handle());
+    const auto list = children(window->handle());
     EXPECT_EQ(find(list, 25)->style & ES_PASSWORD, DWORD(ES_PASSWORD));
     EXPECT_EQ(find(list, 26)->style & ES_PASSWORD, 0u);
 }
@@ -290,7 +292,7 @@ TEST_F(WizardPagesTest, PasswordIsMaskedExactlyWhenTheSettingsSaySo) {
 TEST_F(WizardPagesTest, OutputFolderPageShowsTheFolderInsideACaptionedFrame) {
     wizard.outputFolder = "C:\\出力";
     OutputFolderPage(wizard);
-    const auto list = children(window.handle());
+    const auto list = children(window->handle());
     expectButtons(list, 8, 1, true);
     expectHeadingAndFooter(list, 10, 11);
     expectTabStops(list);
@@ -330,12 +332,12 @@ TEST_F(WizardPagesTest, OutputFolderPageShowsTheFolderInsideACaptionedFrame) {
 
 TEST_F(WizardPagesTest, EmptyOutputFolderGivesAnEmptyEdit) {
     OutputFolderPage(wizard);
-    EXPECT_EQ(getItemText(window.handle(), 7), "");
+    EXPECT_EQ(getItemText(window->handle(), 7), "");
 }
 
 TEST_F(WizardPagesTest, CombiningPageLeavesOnlyCancelAndSetsUpTheBar) {
     CombiningPage(wizard);
-    const auto list = children(window.handle());
+    const auto list = children(window->handle());
     expectButtons(list, 14, 1, false);
     expectHeadingAndFooter(list, 14, -1);
     EXPECT_FALSE(find(list, 14)->enabled);
@@ -355,7 +357,7 @@ TEST_F(WizardPagesTest, CombiningPageLeavesOnlyCancelAndSetsUpTheBar) {
 
 TEST_F(WizardPagesTest, FinishedPageLeavesOnlyTheFinishButton) {
     FinishedPage(wizard);
-    const auto list = children(window.handle());
+    const auto list = children(window->handle());
     expectButtons(list, 17, 4, true);
     expectHeadingAndFooter(list, 15, -1);
     EXPECT_FALSE(find(list, 17)->enabled);
@@ -369,13 +371,13 @@ TEST_F(WizardPagesTest, ALongerButtonTextWidensAllThreeButtonsAlike) {
     const int before = wizard.buttonWidth;
     messages[4] = "とても長いボタンの文字列です";
     IntroPage(wizard);
-    const auto list = children(window.handle());
+    const auto list = children(window->handle());
     EXPECT_GT(wizard.buttonWidth, before);
     expectButtons(list, 3, 1, true);  // all three alike, right-aligned
     // Texts so long that the left button starts left of the window.
     messages[3] = std::string(60, 'W');
     ReadyPage(wizard);
-    const auto wide = children(window.handle());
+    const auto wide = children(window->handle());
     expectButtons(wide, 11, 1, true);
     EXPECT_LT(find(wide, 11)->rect.left, 0);
 }
@@ -383,13 +385,13 @@ TEST_F(WizardPagesTest, ALongerButtonTextWidensAllThreeButtonsAlike) {
 TEST_F(WizardPagesTest, ItemTextsRoundTripAtAnyLength) {
     OutputFolderPage(wizard);
     const std::string japanese = "結合先フォルダ";
-    setItemText(window.handle(), 7, japanese);
-    EXPECT_EQ(getItemText(window.handle(), 7), japanese);
+    setItemText(window->handle(), 7, japanese);
+    EXPECT_EQ(getItemText(window->handle(), 7), japanese);
     std::string longText;
     for (int i = 0; i < 2000; ++i) longText += char('a' + i % 26);
-    setItemText(window.handle(), 7, longText);
-    EXPECT_EQ(getItemText(window.handle(), 7), longText);
-    EXPECT_EQ(getItemText(window.handle(), 999), "");
+    setItemText(window->handle(), 7, longText);
+    EXPECT_EQ(getItemText(window->handle(), 7), longText);
+    EXPECT_EQ(getItemText(window->handle(), 999), "");
 }
 
 } // namespace
