@@ -201,6 +201,48 @@ TEST(ProgressBar, ANarrowOrEmptyBarDrawsNothing) {
     EXPECT_EQ(bar.rowColour(0, 0), 0u);
 }
 
+// A clock that moves only when the pacer sleeps on it, or when the test says so.
+class StepClock : public PacerClock {
+public:
+    uint32_t now() override { return time; }
+    void sleep(uint32_t milliseconds) override { time += milliseconds; }
+    uint32_t time = 0;
+};
+
+TEST(ProgressBar, FrameDrawsAndAdvancesOnlyWhileSwitchedOn) {
+    StepClock clock;
+    ProgressAnimation bar(clock);
+    bar.setUp(0, 0, 64, 24);
+    bar.displayDepth = 32;
+    bar.progressTotal = 2;
+    bar.progressDone = 1;
+
+    animationOn = 0;
+    bar.frame(nullptr);
+    EXPECT_EQ(bar.phase, 0);
+    EXPECT_EQ(bar.surface.pixel(0, 0), 0u);  // nothing rendered while off
+
+    animationOn = 1;
+    bar.frame(nullptr);
+    EXPECT_EQ(bar.phase, 1);  // one frame on time
+    EXPECT_EQ(bar.surface.pixel(0, 0), bar.rowColour(0, 1));
+    EXPECT_EQ(bar.surface.pixel(31, 5), bar.rowColour(5, 1));
+    EXPECT_EQ(bar.surface.pixel(32, 0), 0u);  // unfilled half is black
+    clock.time += 100;  // about six frames late: they are skipped, not run late
+    bar.frame(nullptr);
+    EXPECT_GE(bar.phase, 7);
+    EXPECT_LE(bar.phase, 8);
+
+    // Below 16 bits there is no pacing and no stripe movement.
+    bar.displayDepth = 8;
+    const int32_t phase = bar.phase;
+    bar.frame(nullptr);
+    EXPECT_EQ(bar.phase, phase);
+    EXPECT_EQ(bar.surface.pixel(0, 0), pixelFromColorRef(GetSysColor(COLOR_HIGHLIGHT)));
+    EXPECT_EQ(bar.surface.pixel(63, 0), pixelFromColorRef(GetSysColor(COLOR_BTNFACE)));
+    animationOn = 0;
+}
+
 TEST(ProgressBar, ColourReferencesBecomePixels) {
     EXPECT_EQ(pixelFromColorRef(RGB(0x11, 0x22, 0x33)), 0x00112233u);
 }
