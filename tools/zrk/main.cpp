@@ -46,7 +46,7 @@ int run(int argc, char** argv) {
                 [](std::string& text) {
                     return parseSize(text) ? std::string() : "'" + text + "' is not a size (e.g. 700M, 4.7G, 1GiB)";
                 },
-                "SIZE"));
+                ""));
     auto* count = splitCommand->add_option("-n,--count", split.volumeCount, "Number of volumes")
                       ->type_name("COUNT")
                       ->check(CLI::Range(1u, 999999u));
@@ -58,6 +58,7 @@ int run(int argc, char** argv) {
         ->type_name("PATH");
     std::string lang = "ja";
     splitCommand->add_option("--lang", lang, "Language of the combine wizard (default: ja)")
+        ->type_name("LANG")
         ->check(CLI::IsMember({"ja", "en"}));
     splitCommand->add_flag("--force", split.force, "Replace existing archive files");
 
