@@ -284,6 +284,44 @@ TEST_F(ZrkTool, CutShortVolumeIsNamed) {
     EXPECT_FALSE(fs::exists(dir_ / "out" / "c.bin"));
 }
 
+TEST_F(ZrkTool, PasswordFileLineEndingsAndByteOrderMark) {
+    // The same password written by different editors opens the same archive.
+    std::ofstream(dir_ / "unix") << "pass word\n";
+    std::ofstream(dir_ / "dos") << "\xEF\xBB\xBFpass word\r\nnext\r\n";
+    std::ofstream(dir_ / "bare") << "pass word";
+    std::ofstream(dir_ / "empty") << "\nnot this\n";
+    ASSERT_EQ(split("w.bin", bytes(5000, 14), {"-n", "2", "--password-file", path("unix")}).code, 0);
+    for (const char* file : {"dos", "bare"}) {
+        fs::remove_all(dir_ / "out");
+        const Result r = run({"join", path("arc/w.exe"), "-o", path("out"), "--password-file", path(file)});
+        EXPECT_EQ(r.code, 0) << file << ": " << r.err;
+    }
+    Result r = run({"join", path("arc/w.exe"), "-o", path("o2"), "--password-file", path("empty")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("empty"), std::string::npos) << r.err;
+    r = run({"join", path("arc/w.exe"), "-o", path("o2"), "--password-file", path("none")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("none: cannot read"), std::string::npos) << r.err;
+}
+
+TEST_F(ZrkTool, ProgressBarOnlyOnATerminal) {
+    if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1) to give a terminal";
+    writeBytes(dir_ / "in" / "t.bin", bytes(200000, 15));
+    // script(1) runs the tool on a pseudo-terminal and records what it drew.
+    const std::string inner = quote(ZRK_TOOL_PATH) + " split " + quote(path("in/t.bin")) + " -n 2 --stub " +
+                              quote(stub_.string()) + " -o " + quote(path("tty"));
+    const std::string command = "script -qec " + quote(inner) + " " + quote(path("typescript")) + " >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string drawn = readText(dir_ / "typescript");
+    EXPECT_NE(drawn.find("100%"), std::string::npos) << drawn;
+    EXPECT_NE(drawn.find("MB/s"), std::string::npos) << drawn;
+    EXPECT_NE(drawn.find("left"), std::string::npos) << drawn;
+    // Redirected: not a trace of it.
+    const Result r = run({"split", path("in/t.bin"), "-n", "2", "--stub", stub_.string(), "-o", path("file")});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err, "");
+}
+
 TEST_F(ZrkTool, EncryptedInfoAndVerifyNeedTheKey) {
     std::ofstream(dir_ / "pw") << "pw\n";
     ASSERT_EQ(split("e.bin", bytes(40000, 10), {"-n", "2", "--password-file", path("pw")}).code, 0);

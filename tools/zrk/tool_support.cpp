@@ -62,6 +62,8 @@ void readKey(const KeyOptions& options, bool confirm, Key& key) {
         std::ifstream file(hostPath(options.passwordFile), std::ios::binary);
         if (!file) throw ToolError(options.passwordFile + ": cannot read the password file");
         std::getline(file, key.password);
+        // Editors on Windows like to start a UTF-8 file with a byte-order mark.
+        if (key.password.rfind("\xEF\xBB\xBF", 0) == 0) key.password.erase(0, 3);
         if (!key.password.empty() && key.password.back() == '\r') key.password.pop_back();
         if (key.password.empty()) throw ToolError(options.passwordFile + ": the first line (the password) is empty");
         return;
