@@ -29,6 +29,9 @@ MessageTable readTable(Stream& stream, const ChunkStream& leaf) {
             table[i].clear();
             break;
         }
+        // The next entry is placed from the lengths, not from where the last read
+        // left off: a failed read of an empty text looks like success but moves nothing.
+        if (!stream.seek(start + 4 + uint64_t(length))) break;
         remaining -= 4 + uint64_t(length);
     }
     return table;

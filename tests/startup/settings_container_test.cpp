@@ -262,5 +262,33 @@ TEST(SettingsContainer, EveryFailedWriteIsReported) {
     EXPECT_EQ(twice.bytes.size(), 1744u);
 }
 
+// Reads 1-5 find the chunks (the search for "DATA" passes "INFO" again) and the
+// record; then each text is its length, and again the length and the bytes.
+TEST(SettingsContainer, AFailedReadOfAnEmptyTextDoesNotShiftTheTextsAfterIt) {
+    struct FailingRead : VectorStream {
+        int failAt = 0;
+        int32_t read(void* buffer, uint32_t count) override {
+            if (reads + 1 == failAt) {
+                ++reads;
+                return 0;
+            }
+            return VectorStream::read(buffer, count);
+        }
+    };
+    MessageTable texts;
+    texts[1] = "second";
+    texts[2] = "third";
+    FailingRead s;
+    ASSERT_EQ(writeSettingsContainer(s, 0, PayloadSettings::builtin(), texts), 1);
+    s.failAt = 7;  // the length inside the read of the empty text 0
+    PayloadSettings settings;
+    MessageTable table;
+    ASSERT_EQ(readSettingsContainer(s, 0, s.bytes.size(), settings, table), 1);
+    EXPECT_TRUE(table[0].empty());
+    EXPECT_EQ(table[1], "second");
+    EXPECT_EQ(table[2], "third");
+    EXPECT_TRUE(table[3].empty());
+}
+
 } // namespace
 } // namespace zrk
