@@ -124,17 +124,17 @@ void StreamCipher::transform(unsigned char* p, int32_t length) {
             // A whole block's worth of decryption: every feedback byte is known from
             // the ciphertext in advance, so the bytes do not wait on one another.
             refill();
-            unsigned char c[32], fed[32];
-            std::memcpy(c, p + i, 32);
+            const unsigned char* c = p + i;
+            unsigned char out[32], fed[32];
             fed[0] = feedback;
             for (int j = 1; j < 32; ++j) fed[j] = c[j - 1] ^ block_[2 * j - 1];
-            for (int j = 0; j < 32; ++j) {
-                p[i + j] = c[j] ^ block_[2 * j] ^ block_[2 * j + 1] ^ fed[j];
-                feedback1_[2 * j] = fed[j];
-                feedback1_[2 * j + 1] = 0;
-            }
-            std::memcpy(feedback2_, feedback1_, 64);
+            for (int j = 0; j < 32; ++j) out[j] = c[j] ^ block_[2 * j] ^ block_[2 * j + 1] ^ fed[j];
             feedback = c[31] ^ block_[63];
+            std::memcpy(p + i, out, 32);
+            for (int j = 0; j < 32; ++j) {
+                feedback1_[2 * j] = feedback2_[2 * j] = fed[j];
+                feedback1_[2 * j + 1] = feedback2_[2 * j + 1] = 0;
+            }
             i += 31;  // pos stays 0
             continue;
         }
