@@ -7,6 +7,7 @@
 #include "startup/payload_settings.h"
 #include "window/window.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -31,10 +32,14 @@ struct CombineWizard {
     PayloadSettings settings = PayloadSettings::builtin();
     HFONT font = nullptr;
 
+    std::string defaultFolder;  // the program's folder, offered first
     std::string outputFolder;
     std::string password;
     std::string keyFilePath;
     int32_t keyMode = 0;  // 0 none, 1 password, 2 key file
+    int32_t archiveEncrypted = 0;
+    // Written by the combine thread, read by the close handler.
+    std::atomic<int32_t> jobRunning{0};
 
     int32_t buttonWidth = 0;
     int32_t buttonHeight = 0;
@@ -44,6 +49,11 @@ struct CombineWizard {
 void configureWizardWindow(Window& window, const PayloadSettings& settings, HICON icon);
 inline constexpr const char* kWizardTitle = "ZRK RivuVovevare";
 inline constexpr const char* kWizardName = "ZRKA RivuVovevare";
+
+// The program's one wizard, its window and its texts, alive for the whole process.
+CombineWizard& combineWizard();
+Window& wizardWindow();
+MessageTable& wizardMessages();
 
 void IntroPage(CombineWizard& wizard);
 void DecryptionPage(CombineWizard& wizard);

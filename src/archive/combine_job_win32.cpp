@@ -1,0 +1,114 @@
+// The combine job, its progress sink and its status sink (see combine_job_win32.h).
+#include "archive/combine_job_win32.h"
+
+#include "chunk/locate_chunk.h"
+#include "error/tql_exception.h"
+#include "stream/paths.h"
+#include "text/call_wrappers_win32.h"
+#include "window/progress_animation.h"
+#include "wizard/wizard_commands.h"
+#include "wizard/wizard_pages.h"
+
+#include <array>
+
+namespace zrk {
+
+namespace {
+
+constexpr uint8_t kErrorCaption = 31;
+
+constexpr std::array<StatusMessage, 15> kStatusTable{{
+    {ARCNOTE_ENCRYPTED_ARCHIVE, 40, kNoticeCaption, false},
+    {ARCNOTE_ENCRYPTED, 40, kNoticeCaption, false},
+    {ARCERR_OPEN, 32, kNoticeCaption, false},
+    {ARCERR_READ, 33, kErrorCaption, true},
+    {ARCERR_WRITE, 34, kErrorCaption, true},
+    {ARCERR_CREATE_FOLDER, 39, kErrorCaption, true},
+    {ARCERR_NOT_FOUND, 35, kErrorCaption, true},
+    {ARCERR_KEY_ARCHIVE, 41, kErrorCaption, false},
+    {ARCERR_KEY, 41, kErrorCaption, false},
+    {ARCERR_CRC, 36, kErrorCaption, true},
+    {ARCERR_FORMAT_ARCHIVE, 43, kErrorCaption, false},
+    {ARCERR_FORMAT, 38, kErrorCaption, true},
+    {ARCERR_VERSION, 42, kErrorCaption, false},
+    {ARCERR_BROKEN, 37, kErrorCaption, true},
+    {ARCERR_ABNORMAL, 44, kErrorCaption, false},
+}};
+
+HWND wizardHandle() { return combineWizard().window->handle(); }
+
+} // namespace
+
+std::optional<StatusMessage> findStatusMessage(uint32_t code) {
+    for (const StatusMessage& entry : kStatusTable)
+        if (entry.code == code) return entry;
+    return std::nullopt;
+}
+
+std::string statusBoxText(const MessageTable& table, const StatusMessage& entry, const std::string& detail) {
+    std::string text = table[entry.text];
+    if (entry.appendDetail) text += "\n" + detail;
+    return text;
+}
+
+int32_t onCombineProgress(uint64_t done, uint64_t total, SplitArchive&) {
+    progressAnimation().progressDone = done;
+    progressAnimation().progressTotal = total;
+    return 1;
+}
+
+int32_t onArchiveStatus(uint32_t code, const std::string& detail, SplitArchive&) {
+    const std::optional<StatusMessage> entry = findStatusMessage(code);
+    if (!entry) return 0;
+    const MessageTable& table = *combineWizard().messages;
+    SetForegroundWindow(wizardHandle());
+    messageBox(wizardHandle(), statusBoxText(table, *entry, detail), table[entry->caption], MB_OK);
+    return 0;
+}
+
+int runCombineJob() {
+    CombineWizard& wizard = combineWizard();
+    wizard.jobRunning = 1;
+    SplitArchive archive;
+    if (!archive.initialize()) return 0;
+    archive.setProgressCallback(onCombineProgress);
+    archive.setStatusCallback(onArchiveStatus);
+    const std::string exe = modulePath();
+    const uint64_t offset = locateChunk(exe, "ZRKD");
+    if (offset == kChunkNotFound) return 0;
+    archive.setArchiveOffset(offset);
+    if (wizard.keyMode > 0) archive.setDecrypt(1);
+    if (wizard.keyMode == 1) archive.setPassword(wizard.password);
+    if (wizard.keyMode == 2) {
+        archive.setUseKeyFile(1);
+        archive.setKeyFilePath(wizard.keyFilePath);
+    }
+    archive.setOwnPath(exe);
+    std::string name;
+    try {
+        name = archive.readArchiveInfo(exe);
+    } catch (const TqlZRKAFileReadError&) {
+        // The executable could not be positioned at an offset just found in it: the
+        // job cannot go on, and the exception must not end the combine thread.
+        return 0;
+    }
+    archive.setTargetPath(joinPath(wizard.outputFolder, name));
+    if (archive.combine() != 1) return 0;
+    wizard.jobRunning = 0;
+    return 1;
+}
+
+void combineThreadStep(uintptr_t) {
+    const int result = runCombineJob();
+    const HWND window = wizardHandle();
+    if (result == 0) {
+        const MessageTable& table = *combineWizard().messages;
+        SetForegroundWindow(window);
+        messageBox(window, table[kJobFailedText], table[kNoticeCaption], MB_OK);
+        combineWizard().jobRunning = 0;
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    }
+    PostMessageA(window, WM_COMMAND, CMD_SHOW_FINISHED, 0);
+}
+
+} // namespace zrk
