@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "archive/split_archive.h"
+#include "chunk/locate_chunk.h"
 #include "error/tql_exception.h"
 #include "fuzz_support.h"
 
@@ -21,6 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     archive.setDecrypt(flags & 1);
     if (flags & 2) archive.setPassword("zrk-sample");
     archive.setTargetPath(folder.path("archive.exe"));
+    // As the program does: its records start at the first "ZRKD" behind the image.
+    const uint64_t offset = zrk::locateChunkIn(files[0].data(), files[0].size(), "ZRKD");
+    archive.setArchiveOffset(offset == zrk::kChunkNotFound ? 0 : offset);
     try {
         uint32_t encrypted = 0;
         archive.isEncrypted(encrypted);

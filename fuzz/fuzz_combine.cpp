@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "archive/split_archive.h"
+#include "chunk/locate_chunk.h"
 #include "fuzz_support.h"
 #include "stream/paths.h"
 
@@ -35,6 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     archive.setBufferSize(64);
     if (!archive.initialize()) std::abort();
     archive.setOwnPath(folder.path("archive.exe"));
+    // As the program does: its records start at the first "ZRKD" behind the image.
+    const uint64_t offset = zrk::locateChunkIn(files[0].data(), files[0].size(), "ZRKD");
+    archive.setArchiveOffset(offset == zrk::kChunkNotFound ? 0 : offset);
     archive.setTargetPath(folder.path("target.bin"));
     archive.setDecrypt(flags & 1);
     if (flags & 2) archive.setPassword("zrk-sample");
