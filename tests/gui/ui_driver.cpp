@@ -15,7 +15,7 @@ namespace {
 const wchar_t kTitle[] = L"ZRK RivuVovevare";
 
 struct Options {
-    std::string program, password, keyFile, output, cancelAt, closeAt, screenshots, arguments;
+    std::string program, password, keyFile, output, cancelAt, closeAt, backAt, screenshots, arguments;
     std::deque<std::string> answers;
     bool passwordGiven = false;
     bool triedKey = false;
@@ -26,9 +26,10 @@ struct Page {
     const char* name;
     int marker;  // a control only this page has
     int cancel;
+    int back;
 };
-const Page kPages[] = {{"intro", 4, 5},      {"decryption", 21, 22}, {"output-folder", 9, 10},
-                       {"ready", 12, 13},    {"combining", 16, 16},  {"finished", 18, 18}};
+const Page kPages[] = {{"intro", 4, 5, 0},     {"decryption", 21, 22, 20}, {"output-folder", 9, 10, 8},
+                       {"ready", 12, 13, 11},  {"combining", 16, 16, 0},   {"finished", 18, 18, 0}};
 
 std::wstring wide(const std::string& text) {
     std::wstring out(text.size() + 1, L'\0');
@@ -95,10 +96,14 @@ void type(HWND parent, int id, const std::string& text) {
     if (HWND edit = GetDlgItem(parent, id)) SendMessageW(edit, WM_SETTEXT, 0, LPARAM(wide(text).c_str()));
 }
 
-// The window as it is on the screen, as a 24-bit BMP file.
+// The window's client area as it is on the screen, as a 24-bit BMP file. The client
+// area only: without a window manager on the display the frame is not drawn.
 void screenshot(HWND window, const std::string& path) {
     RECT r{};
-    GetWindowRect(window, &r);
+    GetClientRect(window, &r);
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    OffsetRect(&r, origin.x, origin.y);
     const int w = r.right - r.left, h = r.bottom - r.top;
     if (w <= 0 || h <= 0) return;
     HDC screen = GetDC(nullptr);
@@ -152,6 +157,11 @@ void act(HWND wizard, const Page& page, Options& options) {
     const std::string name = page.name;
     if (name == options.closeAt) {
         PostMessageW(wizard, WM_CLOSE, 0, 0);
+        return;
+    }
+    if (name == options.backAt && page.back) {
+        options.backAt.clear();  // once
+        click(wizard, page.back);
         return;
     }
     if (name == options.cancelAt || (name == "decryption" && options.triedKey)) {
@@ -248,7 +258,7 @@ int run(Options& options) {
 
 int usage() {
     say("usage: ui_driver run PROGRAM [--password P | --key-file K] [--output DIR] [--answer yes|no[,..]]"
-        " [--cancel-at PAGE] [--close-at PAGE] [--screenshot-dir DIR] [--args TEXT] [--timeout SECONDS]");
+        " [--cancel-at PAGE] [--close-at PAGE] [--back-at PAGE] [--screenshot-dir DIR] [--args TEXT] [--timeout SECONDS]");
     return 2;
 }
 
@@ -265,6 +275,7 @@ int main(int argc, char** argv) {
         else if (key == "--output") options.output = value;
         else if (key == "--cancel-at") options.cancelAt = value;
         else if (key == "--close-at") options.closeAt = value;
+        else if (key == "--back-at") options.backAt = value;
         else if (key == "--screenshot-dir") options.screenshots = value;
         else if (key == "--args") options.arguments = value;
         else if (key == "--timeout") options.timeoutSeconds = std::atoi(value.c_str());
