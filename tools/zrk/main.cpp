@@ -30,6 +30,8 @@ int run(int argc, char** argv) {
                  "zrk"};
     app.set_version_flag("--version", "zrk 0.1.0");
     app.require_subcommand(1);
+    // CLI11 on Windows would take "/path" for a /option; paths come first here.
+    app.allow_windows_style_options(false);
 
     SplitRequest split;
     std::string sizeText;
@@ -82,7 +84,7 @@ int run(int argc, char** argv) {
     addKeyOptions(*verifyCommand, verify.key, "once");
 
     for (CLI::App* command : {splitCommand, joinCommand, infoCommand, verifyCommand})
-        command->footer("Passwords are never taken on the command line. Exit codes: 0 done, 1 failed, 2 usage.");
+        command->allow_windows_style_options(false)->footer("Passwords are never taken on the command line. Exit codes: 0 done, 1 failed, 2 usage.");
 
     try {
         app.parse(argc, argv);
