@@ -1,10 +1,14 @@
 // Table-driven CRC-32. The byte step uses eight derived tables (slicing by
-// eight) and gives the same result as the plain one-table step.
+// eight) and gives the same result as the plain one-table step; long ranges go to
+// the carry-less-multiply form where the processor has it.
 #include "crypto/crc32.h"
 
 #include <array>
 #include <cstring>
 #include <mutex>
+
+#include "crypto/cpu_features.h"
+#include "crypto/crc32_forms.h"
 
 namespace zrk {
 namespace {
@@ -62,14 +66,14 @@ uint32_t load32(const unsigned char* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
+// The form update() uses, chosen with the tables.
+Crc32RegisterFunction selected = nullptr;
+
 } // namespace
 
-Crc32::Crc32() { std::call_once(tablesBuilt, buildTables); }
-
-uint32_t Crc32::update(const void* data, uint32_t length, uint32_t crc) const {
-    const auto* p = static_cast<const unsigned char*>(data);
+uint32_t crc32RegisterPortable(uint32_t reg, const unsigned char* p, size_t length) {
     const auto& t = tables.slice;
-    uint32_t r = ~crc;
+    uint32_t r = reg;
     while (length >= 8) {
         uint32_t lo = load32(p) ^ r;
         uint32_t hi = load32(p + 4);
@@ -79,7 +83,27 @@ uint32_t Crc32::update(const void* data, uint32_t length, uint32_t crc) const {
         length -= 8;
     }
     while (length-- > 0) r = (r >> 8) ^ t[0][(r ^ *p++) & 0xFF];
-    return ~r;
+    return r;
+}
+
+std::span<const Crc32Form> crc32Forms() {
+    static const Crc32Form forms[] = {
+        {"portable", crc32RegisterPortable, true},
+        {"pclmul", crc32RegisterPclmul, cpuFeatures().sse2 && cpuFeatures().pclmul},
+    };
+    return forms;
+}
+
+Crc32::Crc32() {
+    std::call_once(tablesBuilt, [] {
+        buildTables();
+        for (const Crc32Form& form : crc32Forms())
+            if (form.supported) selected = form.function;
+    });
+}
+
+uint32_t Crc32::update(const void* data, uint32_t length, uint32_t crc) const {
+    return ~selected(~crc, static_cast<const unsigned char*>(data), length);
 }
 
 uint32_t Crc32::compute(const void* data, uint32_t length) const { return update(data, length, 0); }
