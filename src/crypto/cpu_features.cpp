@@ -21,6 +21,7 @@ CpuFeatures probe() {
     if (!__get_cpuid(1, &a, &b, &c, &d)) return f;
     f.sse2 = d & (1u << 26);
     f.ssse3 = c & (1u << 9);
+    f.pclmul = c & (1u << 1);
     bool osxsave = c & (1u << 27);
     bool avx = c & (1u << 28);
     uint64_t states = osxsave ? enabledStates() : 0;

@@ -7,6 +7,7 @@ namespace zrk {
 struct CpuFeatures {
     bool sse2 = false;
     bool ssse3 = false;
+    bool pclmul = false;    // carry-less multiplication (PCLMULQDQ)
     bool avx2 = false;      // includes the system's consent to save YMM state
     bool bmi2 = false;
     bool avx512vl = false;  // AVX-512 F + VL, with ZMM/opmask state enabled
