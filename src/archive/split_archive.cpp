@@ -2,7 +2,12 @@
 // from a file and is checked before it is used to position, read or allocate.
 #include "archive/split_archive.h"
 
+#include <condition_variable>
+#include <exception>
+#include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 
 #include "chunk/chunk_stream.h"
@@ -299,20 +304,118 @@ void SplitArchive::copyDecrypt(Stream& output, Stream& input, uint64_t length, S
     copyBlocks(output, input, length, decrypt_ == 1 ? cipher : nullptr);
 }
 
+bool SplitArchive::prepareBlock(Stream& input, unsigned char* buffer, uint32_t k, StreamCipher* cipher,
+                                const Crc32& crc) {
+    if (input.read(buffer, k) != int32_t(k)) return false;
+    if (checkCrc_) storedCrc_ = crc.update(buffer, k, storedCrc_);
+    if (cipher) cipher->decrypt(buffer, int32_t(k));
+    return true;
+}
+
 void SplitArchive::copyBlocks(Stream& output, Stream& input, uint64_t length, StreamCipher* cipher) {
     if (length != 0 && !ready_) throw TqlZRKAFileReadError();
-    Crc32 crc;
+    // A piece of more than one block is read ahead while the previous block is written.
+    if (length > bufferSize_ && copyOverlapped(output, input, length, cipher)) return;
+    const Crc32 crc;
     unsigned char* buffer = transferBuffer_.get();
     while (length != 0) {
         const uint32_t k = length < bufferSize_ ? uint32_t(length) : bufferSize_;
-        if (input.read(buffer, k) != int32_t(k)) throw TqlZRKAFileReadError();
-        if (checkCrc_) storedCrc_ = crc.update(buffer, k, storedCrc_);
-        if (cipher) cipher->decrypt(buffer, int32_t(k));
+        if (!prepareBlock(input, buffer, k, cipher, crc)) throw TqlZRKAFileReadError();
         if (output.write(buffer, k) != int32_t(k)) throw TqlZRKAFileWriteError();
         length -= k;
         doneBytes_ += k;
         reportProgress(doneBytes_, totalBytes_);
     }
+}
+
+// The same blocks as the plain loop, one read and one write each, but the reading
+// (with the CRC and the decryption) runs on a second thread, one block ahead, in the
+// other of the two buffers. Writing, progress and every exception stay on the
+// caller's thread and come in block order, so a failure ends the copy exactly where
+// the plain loop would. Returns false, having moved nothing, when no thread starts.
+bool SplitArchive::copyOverlapped(Stream& output, Stream& input, uint64_t length, StreamCipher* cipher) {
+    enum class Slot { Free, Filled, Failed };
+    struct Shared {
+        std::mutex lock;
+        std::condition_variable changed;
+        Slot slots[2] = {Slot::Free, Slot::Free};
+        std::exception_ptr error;  // what the reading side threw instead of reading
+        bool stop = false;
+    } shared;
+    unsigned char* const buffers[2] = {transferBuffer_.get(), spareBuffer_.get()};
+    const uint32_t blockSize = bufferSize_;
+    const Crc32 crc;
+
+    auto readAhead = [&, length]() mutable {
+        for (int slot = 0; length != 0; slot ^= 1) {
+            {
+                std::unique_lock<std::mutex> hold(shared.lock);
+                shared.changed.wait(hold, [&] { return shared.stop || shared.slots[slot] == Slot::Free; });
+                if (shared.stop) return;
+            }
+            const uint32_t k = length < blockSize ? uint32_t(length) : blockSize;
+            bool ok = false;
+            std::exception_ptr error;
+            try {
+                ok = prepareBlock(input, buffers[slot], k, cipher, crc);
+            } catch (...) {
+                error = std::current_exception();
+            }
+            {
+                std::lock_guard<std::mutex> hold(shared.lock);
+                shared.slots[slot] = ok ? Slot::Filled : Slot::Failed;
+                shared.error = error;
+            }
+            shared.changed.notify_all();
+            if (!ok) return;
+            length -= k;
+        }
+    };
+
+    std::thread reader;
+    try {
+        reader = std::thread(readAhead);
+    } catch (const std::system_error&) {
+        return false;
+    }
+    // However the copy ends, the reader is stopped and gone before the buffers,
+    // the input or the cipher are touched by anyone else.
+    struct Joiner {
+        Shared& shared;
+        std::thread& reader;
+        ~Joiner() {
+            {
+                std::lock_guard<std::mutex> hold(shared.lock);
+                shared.stop = true;
+            }
+            shared.changed.notify_all();
+            reader.join();
+        }
+    } joiner{shared, reader};
+
+    for (int slot = 0; length != 0; slot ^= 1) {
+        Slot state;
+        {
+            std::unique_lock<std::mutex> hold(shared.lock);
+            shared.changed.wait(hold, [&] { return shared.slots[slot] != Slot::Free; });
+            state = shared.slots[slot];
+        }
+        if (state == Slot::Failed) {
+            if (shared.error) std::rethrow_exception(shared.error);
+            throw TqlZRKAFileReadError();
+        }
+        const uint32_t k = length < blockSize ? uint32_t(length) : blockSize;
+        if (output.write(buffers[slot], k) != int32_t(k)) throw TqlZRKAFileWriteError();
+        length -= k;
+        doneBytes_ += k;
+        {
+            std::lock_guard<std::mutex> hold(shared.lock);
+            shared.slots[slot] = Slot::Free;
+        }
+        shared.changed.notify_all();
+        reportProgress(doneBytes_, totalBytes_);
+    }
+    return true;
 }
 
 bool SplitArchive::findVolume(uint32_t index, const ArchiveHeader& archive, const std::vector<std::string>& candidates,

@@ -15,6 +15,7 @@
 namespace zrk {
 
 class ChunkStream;
+class Crc32;
 class FileStream;
 class Stream;
 class StreamCipher;
@@ -78,6 +79,9 @@ private:
     Unlock unlockHeader(ArchiveHeader& header) const;
     void reportCandidate(uint32_t code, const std::string& path);
     void copyBlocks(Stream& output, Stream& input, uint64_t length, StreamCipher* cipher);
+    bool copyOverlapped(Stream& output, Stream& input, uint64_t length, StreamCipher* cipher);
+    // One block into `buffer`: read, CRC of the stored bytes, decryption. False on a short read.
+    bool prepareBlock(Stream& input, unsigned char* buffer, uint32_t k, StreamCipher* cipher, const Crc32& crc);
     bool findVolume(uint32_t index, const ArchiveHeader& archive, const std::vector<std::string>& candidates,
                     size_t preferred, ArchiveHeader& volume, size_t& chosen);
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "archive/split_archive.h"
@@ -169,6 +171,95 @@ TEST(CopyFaults, EveryFaultedTransferRaisesItsError) {
                 EXPECT_EQ(archive.doneBytes(), uint64_t(40) * (at - 1)) << "call " << at;
             }
         }
+}
+
+// Blocks are read ahead of the writing: a read fault one block after a write fault
+// must not overtake it, and a write fault one block after a read fault never comes.
+TEST(CopyFaults, FaultsAreRaisedInBlockOrderWhateverIsReadAhead) {
+    const std::vector<unsigned char> source(1000, 0x5D);
+    for (int at = 1; at <= 24; ++at) {
+        for (bool writeFirst : {true, false}) {
+            SplitArchive archive;
+            archive.setBufferSize(40);
+            ASSERT_EQ(archive.initialize(), 1);
+            VectorStream in(source), out;
+            FaultStream input(in, Fault::ShortRead, writeFirst ? at + 1 : at);
+            FaultStream output(out, Fault::FailWrite, writeFirst ? at : at + 1);
+            bool readError = false, writeError = false;
+            try {
+                archive.copyData(output, input, source.size());
+            } catch (const TqlZRKAFileReadError&) {
+                readError = true;
+            } catch (const TqlZRKAFileWriteError&) {
+                writeError = true;
+            }
+            EXPECT_EQ(writeError, writeFirst) << "block " << at;
+            EXPECT_EQ(readError, !writeFirst) << "block " << at;
+            EXPECT_EQ(archive.doneBytes(), uint64_t(40) * (at - 1)) << "block " << at;
+            EXPECT_EQ(out.bytes, std::vector<unsigned char>(size_t(40) * (at - 1), 0x5D)) << "block " << at;
+        }
+    }
+}
+
+// The status and progress sinks belong to the combine's thread: every report comes
+// there, once per block, after the block was written.
+TEST(CopyFaults, ProgressIsReportedOnTheCallersThreadAfterEachWrittenBlock) {
+    const auto caller = std::this_thread::get_id();
+    for (bool encrypted : {false, true}) {
+        std::vector<unsigned char> source(1000);
+        for (size_t i = 0; i < source.size(); ++i) source[i] = uint8_t(i * 7);
+        SplitArchive archive;
+        archive.setBufferSize(64);
+        ASSERT_EQ(archive.initialize(), 1);
+        archive.setDecrypt(encrypted ? 1 : 0);
+        VectorStream in(source), out;
+        std::vector<uint64_t> seen;
+        bool otherThread = false, aheadOfOutput = false;
+        archive.setProgressCallback([&](uint64_t done, uint64_t, SplitArchive&) {
+            otherThread |= std::this_thread::get_id() != caller;
+            aheadOfOutput |= out.bytes.size() != done;
+            seen.push_back(done);
+            return int32_t(1);
+        });
+        StreamCipher cipher, expected;
+        cipher.setPassword(0, "key");
+        expected.setPassword(0, "key");
+        archive.copyDecrypt(out, in, source.size(), &cipher);
+        EXPECT_FALSE(otherThread);
+        EXPECT_FALSE(aheadOfOutput);
+        std::vector<uint64_t> blocks;
+        for (uint64_t done = 64; done < source.size(); done += 64) blocks.push_back(done);
+        blocks.push_back(source.size());
+        EXPECT_EQ(seen, blocks);
+        // The keystream runs on from block to block as if decrypted in one go.
+        if (encrypted) expected.decrypt(source.data(), int32_t(source.size()));
+        EXPECT_EQ(out.bytes, source);
+    }
+}
+
+// A stream that throws (ours never do) still ends the copy on the caller's
+// thread with its own exception, after the blocks before it.
+TEST(CopyFaults, AnExceptionFromTheInputReachesTheCaller) {
+    struct ThrowingStream : Stream {
+        VectorStream& inner;
+        int reads = 0;
+        explicit ThrowingStream(VectorStream& s) : inner(s) {}
+        int32_t read(void* buffer, uint32_t count) override {
+            if (++reads == 4) throw std::runtime_error("device gone");
+            return inner.read(buffer, count);
+        }
+        int32_t write(const void*, uint32_t) override { return 0; }
+        int seek(uint64_t position) override { return inner.seek(position); }
+        uint64_t tell() override { return inner.tell(); }
+    };
+    SplitArchive archive;
+    archive.setBufferSize(50);
+    ASSERT_EQ(archive.initialize(), 1);
+    VectorStream in(std::vector<unsigned char>(500, 1)), out;
+    ThrowingStream input(in);
+    EXPECT_THROW(archive.copyData(out, input, 500), std::runtime_error);
+    EXPECT_EQ(archive.doneBytes(), 150u);
+    EXPECT_EQ(out.bytes.size(), 150u);
 }
 
 } // namespace
