@@ -1,7 +1,11 @@
 // The commands end to end: the built zrk run on scratch files, checking exit codes,
 // the one-line reasons and the rebuilt bytes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -371,3 +375,110 @@ TEST_F(ZrkTool, EnglishPayloadCarriesTheEnglishTable) {
 }
 
 } // namespace
+
+// Ctrl-C: the tool is started on its own, SIGINT is sent once the file it writes has
+// grown, and what is left on disk is checked.
+class ZrkInterrupt : public ZrkTool {
+protected:
+    pid_t start(const std::vector<std::string>& args) {
+        std::vector<std::string> argv{ZRK_TOOL_PATH};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> pointers;
+        for (std::string& a : argv) pointers.push_back(a.data());
+        pointers.push_back(nullptr);
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        posix_spawn_file_actions_addopen(&files, 1, (dir_ / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&files, 2, (dir_ / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        pid_t pid = -1;
+        const int error = posix_spawn(&pid, ZRK_TOOL_PATH, &files, nullptr, pointers.data(), environ);
+        posix_spawn_file_actions_destroy(&files);
+        return error == 0 ? pid : -1;
+    }
+    // Waits until `grows` holds more than a few blocks, then interrupts `signals` times.
+    // False when the tool ended first (the input is too small for this machine).
+    bool interruptWhenGrown(pid_t pid, const fs::path& grows, int signals = 1) {
+        for (int i = 0; i < 30000; ++i) {
+            std::error_code error;
+            if (fs::file_size(grows, error) > (16u << 20) && !error) {
+                for (int s = 0; s < signals; ++s) kill(pid, SIGINT);
+                return true;
+            }
+            if (waitpid(pid, nullptr, WNOHANG) == pid) return false;
+            usleep(1000);
+        }
+        kill(pid, SIGKILL);
+        return false;
+    }
+    Result finish(pid_t pid) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        Result r;
+        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = readText(dir_ / "stdout");
+        r.err = readText(dir_ / "stderr");
+        return r;
+    }
+    // A sparse input: large enough that each command runs for a while, cheap to make.
+    fs::path sparseInput() {
+        const fs::path input = dir_ / "in" / "big.img";
+        std::ofstream(input, std::ios::binary).put('x');
+        fs::resize_file(input, 240u << 20);
+        return input;
+    }
+};
+
+TEST_F(ZrkInterrupt, SplitRemovesTheVolumesItBegan) {
+    const fs::path input = sparseInput();
+    const pid_t pid = start({"split", input.string(), "-n", "3", "-o", path("arc"), "--stub", stub_.string()});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(interruptWhenGrown(pid, dir_ / "arc" / "big.001.zrd"));
+    const Result r = finish(pid);
+    EXPECT_EQ(r.code, 130) << r.err;
+    EXPECT_NE(r.err.find("zrk: interrupted; the 1 volume begun so far was removed"), std::string::npos) << r.err;
+    EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+    EXPECT_TRUE(fs::is_empty(dir_ / "arc"));
+    EXPECT_EQ(fs::file_size(input), 240u << 20);
+}
+
+TEST_F(ZrkInterrupt, JoinLeavesNoPartFileAndAnExistingTargetAsItWas) {
+    ASSERT_EQ(run({"split", sparseInput().string(), "-n", "2", "-o", path("arc"), "--stub", stub_.string()}).code, 0);
+    const fs::path target = dir_ / "out" / "big.img", part = dir_ / "out" / "big.img.zrk-part";
+
+    // No file of that name yet: none afterwards either.
+    pid_t pid = start({"join", path("arc/big.exe"), "-o", path("out")});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(interruptWhenGrown(pid, part));
+    Result r = finish(pid);
+    EXPECT_EQ(r.code, 130) << r.err;
+    EXPECT_NE(r.err.find("the part file was removed; " + target.string() + " was not made"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    EXPECT_FALSE(fs::exists(part));
+    EXPECT_FALSE(fs::exists(target));
+
+    // --force over an older file: the older file stays until the new one is complete.
+    writeBytes(target, {'o', 'l', 'd'});
+    pid = start({"join", path("arc/big.exe"), "-o", path("out"), "--force"});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(interruptWhenGrown(pid, part));
+    r = finish(pid);
+    EXPECT_EQ(r.code, 130) << r.err;
+    EXPECT_NE(r.err.find(target.string() + " is unchanged"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(part));
+    EXPECT_EQ(readBytes(target), (std::vector<char>{'o', 'l', 'd'}));
+
+    // Two at once: either the first is handled in time, or the second ends the tool
+    // there and then; the part file goes in both cases.
+    pid = start({"join", path("arc/big.exe"), "-o", path("out"), "--force"});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(interruptWhenGrown(pid, part, 2));
+    r = finish(pid);
+    EXPECT_EQ(r.code, 130) << r.err;
+    EXPECT_FALSE(fs::exists(part));
+    EXPECT_EQ(readBytes(target), (std::vector<char>{'o', 'l', 'd'}));
+
+    // Not interrupted, the same command completes.
+    r = run({"join", path("arc/big.exe"), "-o", path("out"), "--force"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(fs::file_size(target), 240u << 20);
+}

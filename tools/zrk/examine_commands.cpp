@@ -14,6 +14,7 @@
 #include "crypto/crc32.h"
 #include "crypto/stream_cipher.h"
 #include "error/tql_exception.h"
+#include "interrupt.h"
 #include "progress_bar.h"
 #include "stream/file_stream.h"
 #include "stream/paths.h"
@@ -128,6 +129,7 @@ std::string checkVolume(const std::string& path, const ArchiveHeader& volume, co
         left -= k;
         done += k;
         bar.update(done, total);
+        throwIfInterrupted();
     }
     if (stored != expected) return "CRC error, the data is damaged";
     return {};
@@ -251,7 +253,12 @@ int runVerify(const InspectRequest& request) {
 
     ProgressBar bar("verify");
     VolumeCheck check;
-    checkVolumes(archive, view, bar, check);
+    try {
+        checkVolumes(archive, view, bar, check);
+    } catch (const Interrupted&) {
+        bar.finish();
+        throw Interrupted("interrupted; " + shownPath(path) + " was not checked to the end (verify writes nothing)");
+    }
     const uint32_t count = view.header.volumeCount();
     for (const std::string& line : check.lines) std::cout << line << "\n";
     if (check.problems != 0) {

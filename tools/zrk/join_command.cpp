@@ -1,10 +1,12 @@
 // zrk join: the combine the Windows program runs, into a folder of the user's choice.
 #include <filesystem>
 #include <iostream>
+#include <optional>
 
 #include "archive/archive_status.h"
 #include "archive/split_archive.h"
 #include "commands.h"
+#include "interrupt.h"
 #include "progress_bar.h"
 #include "stream/file_stream.h"
 #include "stream/paths.h"
@@ -33,15 +35,39 @@ int runJoin(const JoinRequest& request) {
     }
     const std::string part = target + SplitArchive::kPartSuffix;
     const bool partExisted = pathExists(part) != 0;
+    const bool targetExisted = pathExists(target) != 0;
 
     ProgressBar bar("join");
     archive.setTargetPath(target);
+    // The combine goes on while its progress call returns; Ctrl-C leaves it by the
+    // exception, after the block in hand, with its files closed on the way out.
     archive.setProgressCallback([&bar](uint64_t done, uint64_t total, SplitArchive&) {
         bar.update(done, total);
+        throwIfInterrupted();
         return int32_t(1);
     });
     status.reports.clear();
-    const int ok = archive.combine();
+    int ok = 0;
+    try {
+        std::optional<RemoveOnHardInterrupt> hard;
+        if (!partExisted) hard.emplace(part);
+        ok = archive.combine();
+    } catch (const Interrupted&) {
+        bar.finish();
+        // The part file is ours once the combine has written to it.
+        std::string what = "no part file had been written";
+        if (pathExists(part) && (!partExisted || archive.doneBytes() != 0)) {
+            std::error_code error;
+            std::filesystem::remove(hostOf(part), error);
+            what = error ? "the part file " + shownPath(part) + " could not be removed: " + error.message()
+                         : "the part file was removed";
+        }
+        std::string reason = "interrupted";
+        if (archive.doneBytes() != 0)
+            reason += " after " + sizeText(archive.doneBytes()) + " of " + sizeText(archive.totalBytes());
+        throw Interrupted(reason + "; " + what + "; " + shownPath(target) +
+                          (targetExisted ? " is unchanged" : " was not made"));
+    }
     bar.finish();
     if (!ok) {
         // A half-written file of ours is no use to anyone.

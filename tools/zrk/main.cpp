@@ -1,5 +1,6 @@
 // zrk: makes self-combining archives (split) and rebuilds, describes and checks them
-// (join, info, verify) on any system. Exit codes: 0 done, 1 failed, 2 usage.
+// (join, info, verify) on any system. Exit codes: 0 done, 1 failed, 2 usage,
+// 130 stopped by Ctrl-C.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -7,6 +8,7 @@
 
 #include "commands.h"
 #include "console.h"
+#include "interrupt.h"
 #include "size_parser.h"
 
 namespace {
@@ -84,7 +86,11 @@ int run(int argc, char** argv) {
     addKeyOptions(*verifyCommand, verify.key, "once");
 
     for (CLI::App* command : {splitCommand, joinCommand, infoCommand, verifyCommand})
-        command->allow_windows_style_options(false)->footer("Passwords are never taken on the command line. Exit codes: 0 done, 1 failed, 2 usage.");
+        command->allow_windows_style_options(false)->footer(
+            "Passwords are never taken on the command line. Ctrl-C stops the work after the block in hand and "
+            "removes what it had half written: a join's .zrk-part file (an existing file of the target's name "
+            "stays as it was), the volumes a split had begun. Exit codes: 0 done, 1 failed, 2 usage, "
+            "130 interrupted.");
 
     try {
         app.parse(argc, argv);
@@ -99,6 +105,7 @@ int run(int argc, char** argv) {
         return 2;
     }
 
+    installInterruptHandler();
     try {
         if (splitCommand->parsed()) {
             if (!sizeText.empty()) split.volumeSize = *parseSize(sizeText);
@@ -108,6 +115,10 @@ int run(int argc, char** argv) {
         if (joinCommand->parsed()) return runJoin(join);
         if (infoCommand->parsed()) return runInfo(info);
         return runVerify(verify);
+    } catch (const Interrupted& e) {
+        std::cout.flush();
+        std::cerr << "zrk: " << e.what() << "\n";
+        return kInterruptedExit;
     } catch (const ToolError& e) {
         std::cout.flush();
         std::cerr << "zrk: " << e.what() << "\n";

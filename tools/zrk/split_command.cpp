@@ -5,6 +5,7 @@
 #include "archive/archive_writer.h"
 #include "commands.h"
 #include "english_messages.h"
+#include "interrupt.h"
 #include "progress_bar.h"
 #include "stream/file_stream.h"
 #include "stream/paths.h"
@@ -75,9 +76,31 @@ int runSplit(const SplitRequest& request) {
     options.password = key.password;
     options.keyFilePath = key.keyFile;
     if (request.english) options.messages = englishMessages();
-    options.progress = [&bar](uint64_t done, uint64_t total) { bar.update(done, total); };
+    // Ctrl-C leaves the writer by the exception, after the block in hand.
+    options.progress = [&bar](uint64_t done, uint64_t total) {
+        bar.update(done, total);
+        throwIfInterrupted();
+    };
     ArchiveWriter writer(std::move(options));
-    const int ok = writer.write();
+    int ok = 0;
+    try {
+        ok = writer.write();
+    } catch (const Interrupted&) {
+        bar.finish();
+        // The volumes written so far make no archive without the rest and the program,
+        // which is written last.
+        size_t removed = 0;
+        std::string kept;
+        for (const std::string& volume : writer.volumePaths()) {
+            std::error_code error;
+            if (!pathExists(volume)) continue;
+            if (std::filesystem::remove(hostOf(volume), error)) ++removed;
+            else if (kept.empty()) kept = "; " + shownPath(volume) + " could not be removed: " + error.message();
+        }
+        throw Interrupted(formatText("interrupted; the %zu volume%s begun so far %s removed", removed,
+                                     removed == 1 ? "" : "s", removed == 1 ? "was" : "were") +
+                          kept + "; " + request.input + " is unchanged");
+    }
     bar.finish();
     if (!ok) throw ToolError(request.input + ": split failed: " + shownPath(writer.error()));
 

@@ -8,6 +8,7 @@
 #include "archive/archive_status.h"
 #include "chunk/locate_chunk.h"
 #include "console.h"
+#include "interrupt.h"
 #include "stream/paths.h"
 #include "text/text_format.h"
 
@@ -69,13 +70,17 @@ void readKey(const KeyOptions& options, bool confirm, Key& key) {
         return;
     }
     if (options.prompt) {
-        if (!readHiddenLine("Password: ", key.password)) throw ToolError("no password was entered");
+        if (!readHiddenLine("Password: ", key.password)) {
+            throwIfInterrupted();  // Ctrl-C at the prompt ends the wait (and the echo is back on)
+            throw ToolError("no password was entered");
+        }
         if (key.password.empty()) throw ToolError("the password is empty");
         if (confirm) {
             std::string again;
             const bool read = readHiddenLine("Repeat the password: ", again);
             const bool same = read && again == key.password;
             wipeString(again);
+            if (!read) throwIfInterrupted();
             if (!same) throw ToolError("the two passwords differ");
         }
     }
