@@ -81,34 +81,13 @@ std::string ansiToUtf8(std::string_view text) {
 }
 
 size_t utf8ToAnsiBuffer(char* out, size_t capacity, const char* bytes, size_t length) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes);
-    size_t written = 0;
-    for (size_t i = 0; i < length;) {
-        char ansi[2];
-        size_t count;
-        if (p[i] == 0) {
-            ansi[0] = 0;
-            count = 1;
-            ++i;
-        } else {
-            uint32_t c;
-            const size_t taken = decodeUtf8(p + i, length - i, c);
-            if (taken == 0) break;
-            char16_t units[2];
-            const int converted = ansiChar(units, int(encodeUtf16(c, units)), ansi);
-            if (converted == 0) {
-                ansi[0] = '?';
-                count = 1;
-            } else {
-                count = size_t(converted);
-            }
-            i += taken;
-        }
-        if (count > capacity - written) break;
-        std::memcpy(out + written, ansi, count);
-        written += count;
-    }
-    return written;
+    return convertUtf8Buffer(out, capacity, bytes, length, [](uint32_t c, char ansi[2]) -> size_t {
+        char16_t units[2];
+        const int converted = ansiChar(units, int(encodeUtf16(c, units)), ansi);
+        if (converted != 0) return size_t(converted);
+        ansi[0] = '?';
+        return 1;
+    });
 }
 
 } // namespace zrk

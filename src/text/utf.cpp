@@ -88,27 +88,7 @@ std::string wideToUtf8(std::u16string_view text) {
 }
 
 size_t utf8ToWideBuffer(char16_t* out, size_t capacity, const char* bytes, size_t length) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes);
-    size_t written = 0;
-    for (size_t i = 0; i < length;) {
-        char16_t units[2];
-        size_t count;
-        if (p[i] == 0) {
-            units[0] = 0;
-            count = 1;
-            ++i;
-        } else {
-            uint32_t c;
-            const size_t taken = decodeUtf8(p + i, length - i, c);
-            if (taken == 0) break;
-            count = encodeUtf16(c, units);
-            i += taken;
-        }
-        if (count > capacity - written) break;
-        std::memcpy(out + written, units, count * sizeof(char16_t));
-        written += count;
-    }
-    return written;
+    return convertUtf8Buffer(out, capacity, bytes, length, encodeUtf16);
 }
 
 } // namespace zrk

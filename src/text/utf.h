@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -40,5 +41,31 @@ std::string wideToUtf8(std::u16string_view text);
 // The result never has more units than `length`, so capacity = length always
 // suffices. A form cut off by `length` is dropped.
 size_t utf8ToWideBuffer(char16_t* out, size_t capacity, const char* bytes, size_t length);
+
+// The walk behind the buffer conversions: each character of exactly `length` bytes is
+// written as the one or two units `encode(codePoint, units)` gives (returning how many),
+// zero bytes as one zero unit, stopping before a character that would not fit whole.
+template <class Unit, class Encode>
+size_t convertUtf8Buffer(Unit* out, size_t capacity, const char* bytes, size_t length, Encode encode) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes);
+    size_t written = 0;
+    for (size_t i = 0; i < length;) {
+        Unit units[2] = {};
+        size_t count = 1;
+        if (p[i] == 0) {
+            ++i;
+        } else {
+            uint32_t c;
+            const size_t taken = decodeUtf8(p + i, length - i, c);
+            if (taken == 0) break;
+            count = encode(c, units);
+            i += taken;
+        }
+        if (count > capacity - written) break;
+        std::memcpy(out + written, units, count * sizeof(Unit));
+        written += count;
+    }
+    return written;
+}
 
 } // namespace zrk
