@@ -15,8 +15,9 @@ namespace {
 const wchar_t kTitle[] = L"ZRK RivuVovevare";
 
 struct Options {
-    std::string program, password, keyFile, output, cancelAt, closeAt, backAt, screenshots, arguments;
+    std::string program, password, keyFile, output, cancelAt, closeAt, screenshots, arguments;
     std::deque<std::string> answers;
+    std::deque<std::string> backAt;  // pages to go back from, in order
     bool passwordGiven = false;
     bool triedKey = false;
     int timeoutSeconds = 120;
@@ -86,6 +87,23 @@ BOOL CALLBACK visit(HWND window, LPARAM parameter) {
     if (std::wcscmp(cls, L"#32770") == 0) found.box = window;
     else if (windowText(window) == kTitle) found.wizard = window;
     return TRUE;
+}
+
+BOOL CALLBACK collectText(HWND control, LPARAM parameter) {
+    auto& texts = *reinterpret_cast<std::vector<std::string>*>(parameter);
+    if (!IsWindowVisible(control)) return TRUE;
+    const std::string text = oneLine(windowText(control));
+    if (!text.empty()) texts.push_back(text);
+    return TRUE;
+}
+
+// Every visible text of the page (labels, buttons, edits), in creation order.
+std::string pageTexts(HWND wizard) {
+    std::vector<std::string> texts;
+    EnumChildWindows(wizard, collectText, LPARAM(&texts));
+    std::string line;
+    for (const std::string& text : texts) line += (line.empty() ? "" : " | ") + text;
+    return line;
 }
 
 void click(HWND parent, int id) {
@@ -159,8 +177,10 @@ void act(HWND wizard, const Page& page, Options& options) {
         PostMessageW(wizard, WM_CLOSE, 0, 0);
         return;
     }
-    if (name == options.backAt && page.back) {
-        options.backAt.clear();  // once
+    if (!options.backAt.empty() && name == options.backAt.front() && page.back) {
+        options.backAt.pop_front();
+        // A folder typed before going back, to see whether the next visit keeps it.
+        if (name == "output-folder" && !options.output.empty()) type(wizard, 7, options.output);
         click(wizard, page.back);
         return;
     }
@@ -231,6 +251,7 @@ int run(Options& options) {
                 if (std::strcmp(page.name, "output-folder") == 0)
                     line += ": " + oneLine(windowText(GetDlgItem(found.wizard, 7)));
                 say(line);
+                say(std::string("texts ") + page.name + ": " + pageTexts(found.wizard));
                 if (!options.screenshots.empty()) {
                     char file[32];
                     std::snprintf(file, sizeof file, "%02d-", ++shot);
@@ -256,9 +277,33 @@ int run(Options& options) {
     return 0;
 }
 
+// The first line of a file, without its line end, as zrk reads a password file.
+bool readFirstLine(const std::string& path, std::string& line) {
+    FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in) return false;
+    line.clear();
+    for (int c; (c = std::fgetc(in)) != EOF && c != '\n';) line += char(c);
+    std::fclose(in);
+    if (line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+}
+
+std::deque<std::string> list(const std::string& value) {
+    std::deque<std::string> items;
+    size_t start = 0;
+    while (start <= value.size()) {
+        const size_t comma = value.find(',', start);
+        items.push_back(value.substr(start, comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return items;
+}
+
 int usage() {
-    say("usage: ui_driver run PROGRAM [--password P | --key-file K] [--output DIR] [--answer yes|no[,..]]"
-        " [--cancel-at PAGE] [--close-at PAGE] [--back-at PAGE] [--screenshot-dir DIR] [--args TEXT] [--timeout SECONDS]");
+    say("usage: ui_driver run PROGRAM [--password P | --password-file F | --key-file K] [--output DIR] [--answer yes|no[,..]]"
+        " [--cancel-at PAGE] [--close-at PAGE] [--back-at PAGE[,..]] [--screenshot-dir DIR] [--args TEXT] [--timeout SECONDS]");
     return 2;
 }
 
@@ -271,23 +316,23 @@ int main(int argc, char** argv) {
     for (int i = 3; i + 1 < argc; i += 2) {
         const std::string key = argv[i], value = argv[i + 1];
         if (key == "--password") options.password = value, options.passwordGiven = true;
+        else if (key == "--password-file") {
+            if (!readFirstLine(value, options.password)) {
+                say("cannot read " + value);
+                return 2;
+            }
+            options.passwordGiven = true;
+        }
         else if (key == "--key-file") options.keyFile = value;
         else if (key == "--output") options.output = value;
         else if (key == "--cancel-at") options.cancelAt = value;
         else if (key == "--close-at") options.closeAt = value;
-        else if (key == "--back-at") options.backAt = value;
+        else if (key == "--back-at") options.backAt = list(value);
         else if (key == "--screenshot-dir") options.screenshots = value;
         else if (key == "--args") options.arguments = value;
         else if (key == "--timeout") options.timeoutSeconds = std::atoi(value.c_str());
-        else if (key == "--answer") {
-            size_t start = 0;
-            while (start <= value.size()) {
-                const size_t comma = value.find(',', start);
-                options.answers.push_back(value.substr(start, comma - start));
-                if (comma == std::string::npos) break;
-                start = comma + 1;
-            }
-        } else return usage();
+        else if (key == "--answer") options.answers = list(value);
+        else return usage();
     }
     return run(options);
 }
