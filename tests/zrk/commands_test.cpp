@@ -376,6 +376,39 @@ TEST_F(ZrkTool, EnglishPayloadCarriesTheEnglishTable) {
 
 } // namespace
 
+TEST_F(ZrkTool, StubMustLeaveTheArchiveDescriptionInTheFirstMebibyte) {
+    const auto data = bytes(20000, 12);
+    ASSERT_EQ(split("probe.bin", data, {"-n", "1"}).code, 0);
+    // The settings container right behind the stub: its header's data size, plus the header.
+    const auto probe = readBytes(dir_ / "arc" / "probe.exe");
+    uint64_t settingsData = 0;
+    for (int i = 7; i >= 0; --i) settingsData = settingsData << 8 | uint8_t(probe[3000 + 8 + size_t(i)]);
+    const size_t largest = 0x100000 - 32 - 32 - size_t(settingsData);
+
+    // The largest stub that leaves the archive description's header inside the window.
+    writeBytes(stub_, bytes(largest, 7));
+    ASSERT_EQ(split("fits.bin", data, {"-n", "2"}).code, 0);
+    Result r = run({"join", path("arc/fits.exe"), "-o", path("out")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(readBytes(dir_ / "out" / "fits.bin"), data);
+
+    // One byte more, and the program would never find it: refused before anything is written.
+    writeBytes(stub_, bytes(largest + 1, 7));
+    r = split("large.bin", data, {"-n", "2"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("the stub program is too large"), std::string::npos) << r.err;
+    EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+    EXPECT_FALSE(fs::exists(dir_ / "arc" / "large.exe"));
+    EXPECT_FALSE(fs::exists(dir_ / "arc" / "large.001.zrd"));
+    // The limit comes from the texts carried: the English ones take fewer bytes than the
+    // Japanese (one byte a character against three), so with them the same stub fits.
+    r = split("large.bin", data, {"-n", "2", "--lang", "en"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    r = run({"join", path("arc/large.exe"), "-o", path("out")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(readBytes(dir_ / "out" / "large.bin"), data);
+}
+
 // Ctrl-C: the tool is started on its own, SIGINT is sent once the file it writes has
 // grown, and what is left on disk is checked.
 class ZrkInterrupt : public ZrkTool {

@@ -3,11 +3,15 @@
 #include <iostream>
 
 #include "archive/archive_writer.h"
+#include "chunk/chunk_stream.h"
+#include "chunk/locate_chunk.h"
 #include "commands.h"
 #include "english_messages.h"
 #include "interrupt.h"
 #include "progress_bar.h"
+#include "startup/settings_container.h"
 #include "stream/file_stream.h"
+#include "stream/memory_stream.h"
 #include "stream/paths.h"
 #include "text/text_format.h"
 #include "tool_support.h"
@@ -27,6 +31,20 @@ std::string baseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Bytes of the settings container the writer puts right after the stub.
+uint64_t settingsContainerSize(const MessageTable& messages) {
+    size_t room = 4096;
+    for (size_t i = 0; i < kMessageCount; ++i) room += 4 + messages[i].size() + 16;
+    std::vector<unsigned char> buffer(room);
+    MemoryStream stream;
+    stream.attachBuffer(buffer.data(), int32_t(room));
+    ChunkStream root;
+    root.attach(stream, 0, 0);
+    if (!writeSettingsContainer(root, stream, PayloadSettings::builtin(), messages))
+        throw ToolError("the wizard's texts do not fit in a settings container");
+    return root.findChild("ZRKS").totalSize();
+}
+
 } // namespace
 
 int runSplit(const SplitRequest& request) {
@@ -43,6 +61,20 @@ int runSplit(const SplitRequest& request) {
         request.stub.empty() ? joinPath(moduleFolder(), "zrkcombine.exe") : corePath(request.stub);
     if (!pathExists(stub) || (getAttributes(stub) & kAttributeFolder))
         throw ToolError(shownPath(stub) + ": the stub program is missing (give its path with --stub)");
+
+    // The program looks for its archive description only in the first mebibyte of its
+    // own file; behind a larger stub it would end without a word.
+    const MessageTable messages = request.english ? englishMessages() : MessageTable::builtin();
+    FileStream stubFile;
+    if (!stubFile.open(stub, ReadExisting)) throw ToolError(shownPath(stub) + ": cannot open the stub program");
+    const uint64_t payloadEnd = stubFile.size() + settingsContainerSize(messages) + ChunkHeader::kSize;
+    stubFile.close();
+    if (payloadEnd > kLocateWindow)
+        throw ToolError(shownPath(stub) + formatText(": the stub program is too large: the archive description would "
+                                                     "start at byte %llu, but the program looks for it only in the "
+                                                     "first %llu bytes of its file",
+                                                     static_cast<unsigned long long>(payloadEnd - ChunkHeader::kSize),
+                                                     static_cast<unsigned long long>(kLocateWindow)));
 
     // The names the writer will use, checked before anything is written.
     const std::string name = baseName(input);
@@ -75,7 +107,7 @@ int runSplit(const SplitRequest& request) {
     options.volumeCount = uint32_t(request.volumeCount);
     options.password = key.password;
     options.keyFilePath = key.keyFile;
-    if (request.english) options.messages = englishMessages();
+    options.messages = messages;
     // Ctrl-C leaves the writer by the exception, after the block in hand.
     options.progress = [&bar](uint64_t done, uint64_t total) {
         bar.update(done, total);
