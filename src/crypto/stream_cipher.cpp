@@ -5,9 +5,42 @@
 #include <bit>
 #include <cstring>
 
+#include "crypto/cpu_features.h"
 #include "stream/byte_order.h"
 
 namespace zrk {
+
+void decryptStepPortable(const unsigned char keystream[64], unsigned char data[32], unsigned char records[128],
+                         unsigned char& feedback) {
+    unsigned char fed[32];
+    fed[0] = feedback;
+    for (int j = 1; j < 32; ++j) fed[j] = data[j - 1] ^ keystream[2 * j - 1];
+    feedback = data[31] ^ keystream[63];
+    for (int j = 0; j < 32; ++j) data[j] ^= keystream[2 * j] ^ keystream[2 * j + 1] ^ fed[j];
+    for (int j = 0; j < 32; ++j) {
+        records[2 * j] = records[64 + 2 * j] = fed[j];
+        records[2 * j + 1] = records[64 + 2 * j + 1] = 0;
+    }
+}
+
+std::span<const DecryptStepForm> decryptStepForms() {
+    static const DecryptStepForm forms[] = {
+        {"portable", decryptStepPortable, true},
+        {"sse2", decryptStepSse2, cpuFeatures().sse2},
+    };
+    return forms;
+}
+
+DecryptStepFunction selectedDecryptStep() {
+    static const DecryptStepFunction chosen = [] {
+        DecryptStepFunction best = decryptStepPortable;
+        for (const auto& form : decryptStepForms())
+            if (form.supported) best = form.function;
+        return best;
+    }();
+    return chosen;
+}
+
 namespace {
 
 void wipe(void* p, size_t n) {
@@ -37,14 +70,13 @@ void updateText(Sha512& h, std::string_view text) {
 
 } // namespace
 
-StreamCipher::StreamCipher() : position_(0), refills_(0), block_{}, feedback1_{}, feedback2_{}, feedbackByte_(0), refillInput_{} {
+StreamCipher::StreamCipher()
+    : position_(0), refills_(0), block_{}, feedbackByte_(0), decryptStep_(selectedDecryptStep()), refillInput_{} {
     setPassword(0, "MarbleOrchardKite");
 }
 
 StreamCipher::~StreamCipher() {
     wipe(block_, sizeof block_);
-    wipe(feedback1_, sizeof feedback1_);
-    wipe(feedback2_, sizeof feedback2_);
     wipe(refillInput_, sizeof refillInput_);
     feedbackByte_ = 0;
 }
@@ -74,8 +106,7 @@ void StreamCipher::setKey(std::string_view password, const void* data, uint32_t 
     position_ = 0;
     refills_ = 0;
     feedbackByte_ = 0;
-    std::memset(feedback1_, 0, sizeof feedback1_);
-    std::memset(feedback2_, 0, sizeof feedback2_);
+    std::memset(feedback1(), 0, 128);  // both records
 }
 
 void StreamCipher::setPassword(uint64_t prefix, std::string_view password) {
@@ -88,15 +119,13 @@ void StreamCipher::refill() {
     // 32 generator words and both feedback records: exactly two blocks, and the
     // running hash never holds a partial block, so this is two compressions.
     unsigned char* input = refillInput_;
-    uint32_t words[32];
-    generator_.nextWords(words, 32);
     if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(input, words, sizeof words);
+        generator_.nextWords(reinterpret_cast<uint32_t*>(input), 32);  // aligned, and the words' bytes as stored
     } else {
+        uint32_t words[32];
+        generator_.nextWords(words, 32);
         for (int i = 0; i < 32; ++i) storeLe32(input + 4 * i, words[i]);
     }
-    std::memcpy(input + 128, feedback1_, 64);
-    std::memcpy(input + 192, feedback2_, 64);
     runningHash_.update(input, sizeof refillInput_);
     chainingBytes(runningHash_, block_);
     if (refills_ < 64) ++refills_;
@@ -119,36 +148,27 @@ void StreamCipher::transform(unsigned char* p, int32_t length) {
     // sees a zero feedback byte. Locals keep the state out of memory that `p` may alias.
     int32_t pos = position_;
     unsigned char feedback = feedbackByte_;
-    for (; i < length; ++i) {
+    while (i < length) {
         if (!encrypting && pos == 0 && length - i >= 32) {
             // A whole block's worth of decryption: every feedback byte is known from
             // the ciphertext in advance, so the bytes do not wait on one another.
             refill();
-            const unsigned char* c = p + i;
-            unsigned char out[32], fed[32];
-            fed[0] = feedback;
-            for (int j = 1; j < 32; ++j) fed[j] = c[j - 1] ^ block_[2 * j - 1];
-            for (int j = 0; j < 32; ++j) out[j] = c[j] ^ block_[2 * j] ^ block_[2 * j + 1] ^ fed[j];
-            feedback = c[31] ^ block_[63];
-            std::memcpy(p + i, out, 32);
-            for (int j = 0; j < 32; ++j) {
-                feedback1_[2 * j] = feedback2_[2 * j] = fed[j];
-                feedback1_[2 * j + 1] = feedback2_[2 * j + 1] = 0;
-            }
-            i += 31;  // pos stays 0
+            decryptStep_(block_, p + i, feedback1(), feedback);
+            i += 32;  // pos stays 0
             continue;
         }
         if (pos == 0) refill();
         unsigned char k1 = block_[pos] ^ feedback;
         unsigned char k2 = block_[pos + 1];
-        feedback1_[pos] = feedback;
-        feedback2_[pos] = feedback;
-        feedback1_[pos + 1] = 0;
-        feedback2_[pos + 1] = 0;
+        feedback1()[pos] = feedback;
+        feedback2()[pos] = feedback;
+        feedback1()[pos + 1] = 0;
+        feedback2()[pos + 1] = 0;
         unsigned char in = p[i];
         p[i] = in ^ k1 ^ k2;
         feedback = encrypting ? in ^ k1 : in ^ k2;
         pos = (pos + 2) & 63;
+        ++i;
     }
     position_ = pos;
     feedbackByte_ = feedback;

@@ -7,6 +7,7 @@
 
 #include "crypto/mersenne_twister.h"
 #include "crypto/sha512.h"
+#include "crypto/stream_cipher_step.h"
 
 namespace zrk {
 
@@ -29,6 +30,9 @@ public:
     // Refills since keying, held at 64 (for tests).
     int32_t refillCount() const { return refills_; }
 
+    // Test hook: replaces the decryption step chosen at construction.
+    void useDecryptStep(DecryptStepFunction function) { decryptStep_ = function; }
+
 private:
     void refill();
     template <bool encrypting>
@@ -36,22 +40,26 @@ private:
     unsigned char keystreamByte() {
         if (position_ == 0 || refills_ < 64) refill();
         unsigned char k = block_[position_] ^ feedbackByte_;
-        feedback1_[position_] = feedbackByte_;
-        feedback2_[position_] = feedbackByte_;
+        feedback1()[position_] = feedbackByte_;
+        feedback2()[position_] = feedbackByte_;
         feedbackByte_ = 0;
         position_ = (position_ + 1) & 63;
         return k;
     }
+
+    unsigned char* feedback1() { return refillInput_ + 128; }
+    unsigned char* feedback2() { return refillInput_ + 192; }
 
     int32_t position_;
     int32_t refills_;
     MersenneTwister generator_;
     Sha512 runningHash_;
     unsigned char block_[64];
-    unsigned char feedback1_[64];
-    unsigned char feedback2_[64];
     unsigned char feedbackByte_;
-    unsigned char refillInput_[256];  // a member so the hot path need not wipe a copy
+    DecryptStepFunction decryptStep_;
+    // The 256 bytes each refill hashes: 32 generator words, then feedback records 1
+    // and 2. The records live here, so a refill copies only the words.
+    alignas(16) unsigned char refillInput_[256];
 };
 
 } // namespace zrk
