@@ -83,6 +83,7 @@ std::span<const Sha512BlockForm> sha512BlockForms() {
         {"portable", sha512BlockPortable, true, 1},
         {"sse2", sha512BlockSse2, cpu.sse2, kWideRegisters ? 0 : 2},
         {"avx512", sha512BlockAvx512, cpu.avx512vl, kWideRegisters ? 0 : 3},
+        {"avx512ring", sha512BlockAvx512Ring, cpu.avx512vl, kWideRegisters ? 0 : 4},
 #ifdef ZRK_SHA512_AVX2_FORM
         {"avx2", sha512BlockAvx2, cpu.avx2 && cpu.bmi2, 4},
         {"avx512pair", sha512BlockAvx512Pair, cpu.avx512vl && cpu.bmi2, 5},

@@ -23,6 +23,7 @@ extern const uint64_t kSha512RoundConstants[80];
 void sha512BlockPortable(uint64_t state[8], const unsigned char* data, size_t blocks);
 void sha512BlockSse2(uint64_t state[8], const unsigned char* data, size_t blocks);
 void sha512BlockAvx512(uint64_t state[8], const unsigned char* data, size_t blocks);
+void sha512BlockAvx512Ring(uint64_t state[8], const unsigned char* data, size_t blocks);
 void sha512BlockAvx2(uint64_t state[8], const unsigned char* data, size_t blocks);
 void sha512BlockAvx512Pair(uint64_t state[8], const unsigned char* data, size_t blocks);
 
