@@ -76,7 +76,7 @@ void MersenneTwister::seedArray(const uint32_t* key, int32_t length) {
     regenerate();
 }
 
-void MersenneTwister::nextWords(uint32_t* out, int count) {
+void MersenneTwister::nextWordsAcrossTwists(uint32_t* out, int count) {
     while (count > 0) {
         if (index_ >= kN) regenerate();
         int run = std::min(count, kN - index_);

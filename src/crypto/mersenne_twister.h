@@ -2,7 +2,9 @@
 // that copies the key into the state; outputs are tempered a whole twist at a time.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 
 namespace zrk {
@@ -39,13 +41,22 @@ public:
     }
 
     // The next `count` outputs, in order; the same as calling next() `count` times.
-    void nextWords(uint32_t* out, int count);
+    // A run inside the current twist is one copy (of fixed size where `count` is).
+    void nextWords(uint32_t* out, int count) {
+        if (count > 0 && count <= kStateWords - index_) {
+            std::memcpy(out, output_ + index_, sizeof(uint32_t) * size_t(count));
+            index_ += count;
+        } else {
+            nextWordsAcrossTwists(out, count);
+        }
+    }
 
     // Test hook: replaces the twist chosen at construction.
     void useTwistFunction(TwistFunction function) { twist_ = function; }
 
 private:
     void regenerate();
+    void nextWordsAcrossTwists(uint32_t* out, int count);
 
     uint32_t state_[kStateWords + 1];  // + the wrap word
     uint32_t output_[kStateWords];
