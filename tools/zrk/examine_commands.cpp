@@ -71,6 +71,17 @@ void loadView(SplitArchive& archive, StatusRecorder& status, const std::string& 
     }
 }
 
+// An archive opened for a look, with its status reports collected.
+struct Inspection {
+    SplitArchive archive;
+    StatusRecorder status;
+    ArchiveView view;
+    Inspection(const std::string& path, const Key& key) {
+        status.attach(archive);
+        loadView(archive, status, path, key, view);
+    }
+};
+
 std::string fileTimeText(uint64_t fileTime) {
     if (fileTime == 0) return "not stored";
     const int64_t seconds = int64_t(fileTime / 10000000u) - 11644473600;
@@ -182,11 +193,9 @@ void checkVolumes(const SplitArchive& archive, const ArchiveView& view, Progress
 
 std::string diagnoseVolumes(const std::string& path, const Key& key) {
     try {
-        SplitArchive archive;
-        StatusRecorder status;
-        status.attach(archive);
-        ArchiveView view;
-        loadView(archive, status, path, key, view);
+        Inspection inspection(path, key);
+        SplitArchive& archive = inspection.archive;
+        const ArchiveView& view = inspection.view;
         if (!view.unlocked || (!key.keyFile.empty() && !archive.deriveKeyFilePassword())) return {};
         ProgressBar bar("check");
         VolumeCheck check;
@@ -201,11 +210,8 @@ int runInfo(const InspectRequest& request) {
     const std::string path = corePath(request.path);
     Key key;
     readKey(request.key, false, key);
-    SplitArchive archive;
-    StatusRecorder status;
-    status.attach(archive);
-    ArchiveView view;
-    loadView(archive, status, path, key, view);
+    Inspection inspection(path, key);
+    const ArchiveView& view = inspection.view;
 
     std::cout << "archive:    " << shownPath(path) << (view.isVolume ? " (volume)" : " (executable)") << "\n";
     std::cout << "encrypted:  " << (view.encrypted ? "yes" : "no") << "\n";
@@ -242,19 +248,17 @@ int runVerify(const InspectRequest& request) {
     const std::string path = corePath(request.path);
     Key key;
     readKey(request.key, false, key);
-    SplitArchive archive;
-    StatusRecorder status;
-    status.attach(archive);
-    ArchiveView view;
-    loadView(archive, status, path, key, view);
+    Inspection inspection(path, key);
+    const ArchiveView& view = inspection.view;
     if (!view.unlocked)
         throw ToolError(shownPath(path) + ": the archive is encrypted; give --password-prompt, --password-file or -k");
-    if (!key.keyFile.empty() && !archive.deriveKeyFilePassword()) throw ToolError(status.reason(key.keyFile));
+    if (!key.keyFile.empty() && !inspection.archive.deriveKeyFilePassword())
+        throw ToolError(inspection.status.reason(key.keyFile));
 
     ProgressBar bar("verify");
     VolumeCheck check;
     try {
-        checkVolumes(archive, view, bar, check);
+        checkVolumes(inspection.archive, view, bar, check);
     } catch (const Interrupted&) {
         bar.finish();
         throw Interrupted("interrupted; " + shownPath(path) + " was not checked to the end (verify writes nothing)");
