@@ -32,17 +32,19 @@ inline void emitPair(int t, __m256i x, uint64_t* wk) {
     _mm256_store_si256(reinterpret_cast<__m256i*>(wk + 2 * t), s);
 }
 
-// w[i] holds words 2i, 2i+1 of both blocks.
+// w[i] holds words 2i, 2i+1 of both blocks. Each block's first sixteen sums are
+// stored on their own, so block A's rounds never wait for block B's bytes (in the
+// cipher, B is written just before the call).
 inline void loadPair(const unsigned char* first, const unsigned char* second, __m256i w[8], uint64_t* wk) {
-    const __m256i swap = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8,  //
-                                          7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8);
+    const __m128i swap = _mm_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8);
 #pragma GCC unroll 8
     for (int i = 0; i < 8; ++i) {
-        __m256i x = _mm256_inserti128_si256(
-            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(first + 16 * i))),
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(second + 16 * i)), 1);
-        w[i] = _mm256_shuffle_epi8(x, swap);
-        emitPair(2 * i, w[i], wk);
+        const __m128i k = _mm_load_si128(reinterpret_cast<const __m128i*>(kPair.k + 4 * i));
+        const __m128i a = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(first + 16 * i)), swap);
+        const __m128i b = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(second + 16 * i)), swap);
+        _mm_store_si128(reinterpret_cast<__m128i*>(wk + 4 * i), _mm_add_epi64(a, k));
+        _mm_store_si128(reinterpret_cast<__m128i*>(wk + 4 * i + 2), _mm_add_epi64(b, k));
+        w[i] = _mm256_inserti128_si256(_mm256_castsi128_si256(a), b, 1);
     }
 }
 
