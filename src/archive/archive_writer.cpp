@@ -15,6 +15,7 @@
 #include "error/tql_exception.h"
 #include "startup/settings_container.h"
 #include "stream/byte_order.h"
+#include "stream/copy_buffer.h"
 #include "stream/file_stream.h"
 #include "stream/paths.h"
 #include "text/file_entry.h"
@@ -179,7 +180,7 @@ int ArchiveWriter::write() {
     };
 
     const uint32_t blockSize = options_.bufferSize == 0 ? 1 : std::min(options_.bufferSize, kMaxBlock);
-    std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[blockSize]);
+    const CopyBuffer block = allocateCopyBuffer(blockSize);
     if (!block) return fail("cannot allocate the block buffer");
 
     Crc32 crc32;

@@ -66,8 +66,8 @@ void SplitArchive::setBufferSize(uint32_t size) {
 int SplitArchive::initialize() {
     finalize();
     const size_t size = size_t(bufferSize_) + kBufferSlack;
-    transferBuffer_.reset(new (std::nothrow) unsigned char[size]);
-    spareBuffer_.reset(new (std::nothrow) unsigned char[size]);
+    transferBuffer_ = allocateCopyBuffer(size);
+    spareBuffer_ = allocateCopyBuffer(size);
     if (!transferBuffer_ || !spareBuffer_) {
         finalize();
         return 0;

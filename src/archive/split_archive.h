@@ -11,6 +11,7 @@
 
 #include "archive/archive_records.h"
 #include "archive/archive_status.h"
+#include "stream/copy_buffer.h"
 
 namespace zrk {
 
@@ -94,8 +95,8 @@ private:
     std::string keyFilePath_;
     std::string ownPath_;
     uint32_t bufferSize_ = kDefaultBufferSize;
-    std::unique_ptr<unsigned char[]> transferBuffer_;
-    std::unique_ptr<unsigned char[]> spareBuffer_;
+    CopyBuffer transferBuffer_;
+    CopyBuffer spareBuffer_;
     ProgressCallback progressCallback_;
     StatusCallback statusCallback_;
     uint64_t totalBytes_ = 0;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "stream/copy_buffer.h"
 #include "stream/file_stream.h"
 #include "stream/paths.h"
 #include "test_folder.h"
@@ -196,6 +197,17 @@ TEST_F(FileStreamTest, LastWriteTimeIsSetFromAFileTime) {
     EXPECT_EQ(entries[0].lastWriteTime, fileTime);
     FileStream closed;
     EXPECT_EQ(closed.setLastWriteTime(fileTime), 0);
+}
+
+// The bulk-copy buffers start on a page boundary (the run-time's aligned allocation
+// differs per platform), whatever the size asked for.
+TEST(CopyBuffer, StartsOnAPageBoundaryAtAnySize) {
+    for (size_t size : {size_t(1), size_t(4095), size_t(4097), size_t(4 << 20) + 16}) {
+        const CopyBuffer buffer = allocateCopyBuffer(size);
+        ASSERT_TRUE(buffer) << size;
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(buffer.get()) % 4096, 0u) << size;
+        buffer[size - 1] = 1;  // the whole size is usable (the sanitizers would see otherwise)
+    }
 }
 
 } // namespace
