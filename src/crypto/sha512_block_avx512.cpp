@@ -5,18 +5,11 @@
 // XMM registers suffice, which is what 32-bit code has.
 #include <immintrin.h>
 
+#include "crypto/sha512_block_avx512_ops.h"
 #include "crypto/sha512_block_xmm.h"
 
 namespace zrk {
 namespace {
-
-struct Avx512Ops {
-    template <int n>
-    static __m128i rotr(__m128i x) {
-        return _mm_ror_epi64(x, n);
-    }
-    static __m128i xor3(__m128i x, __m128i y, __m128i z) { return _mm_ternarylogic_epi64(x, y, z, 0x96); }
-};
 
 // One round. x = [a, e], y = [b, f], z = [c, g], v = [d, h]; v becomes the new [a, e],
 // and the caller renames (x, y, z, v) to (v, x, y, z).

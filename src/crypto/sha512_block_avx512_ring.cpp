@@ -7,18 +7,11 @@
 // one logic step and one addition per round.
 #include <immintrin.h>
 
+#include "crypto/sha512_block_avx512_ops.h"
 #include "crypto/sha512_block_xmm.h"
 
 namespace zrk {
 namespace {
-
-struct Avx512Ops {
-    template <int n>
-    static __m128i rotr(__m128i x) {
-        return _mm_ror_epi64(x, n);
-    }
-    static __m128i xor3(__m128i x, __m128i y, __m128i z) { return _mm_ternarylogic_epi64(x, y, z, 0x96); }
-};
 
 // Keeps the compiler from reassociating an addition: the sums that do not wait on
 // the newest value are formed first, so that value passes through one addition.
