@@ -1,10 +1,11 @@
 // SHA-512 compression for 32-bit code with AVX-512VL: each working variable alone
 // in lane 0 of an XMM register, three-input logic for Ch, Maj and each big sigma's
 // XOR after native rotations. With only eight XMM registers, just a, b, e and f stay
-// in registers; c, d, g and h (two and three rounds old) and the sums h + W + K and
-// h + W + K + d, formed a round ahead, are read from a small ring in memory, where
-// their stores have long arrived. The newest a and e each pass through one rotation,
-// one logic step and one addition per round.
+// in registers; c, d, g and h (two and three rounds old) are read from a small ring in
+// memory, where their stores have long arrived, and so are the sums h + W + K and
+// h + W + K + d, formed a round ahead (those stores are only a round old). The
+// newest a and e each pass through one rotation, one logic step and one addition
+// per round.
 #include <immintrin.h>
 
 #include "crypto/sha512_block_avx512_ops.h"
