@@ -95,16 +95,13 @@ void sha512BlockAvx512Ring(uint64_t state[8], const unsigned char* data, size_t 
             if (t < 64) xmmScheduleStep<Avx512Ops>(t + 22, w, wk);
         }
         // After 80 rounds (a multiple of four) the slots are as they were at round 0.
-        uint64_t out[8];
-        _mm_storel_epi64((__m128i*)(out + 0), a);
-        _mm_storel_epi64((__m128i*)(out + 1), b);
-        _mm_storel_epi64((__m128i*)(out + 2), ring.a[2]);
-        _mm_storel_epi64((__m128i*)(out + 3), ring.a[1]);
-        _mm_storel_epi64((__m128i*)(out + 4), e);
-        _mm_storel_epi64((__m128i*)(out + 5), f);
-        _mm_storel_epi64((__m128i*)(out + 6), ring.e[2]);
-        _mm_storel_epi64((__m128i*)(out + 7), ring.e[1]);
-        for (int i = 0; i < 8; ++i) state[i] += out[i];
+        // Each word is added and stored alone, so the next block's loads take it
+        // straight from its store.
+        const __m128i out[8] = {a, b, ring.a[2], ring.a[1], e, f, ring.e[2], ring.e[1]};
+        for (int i = 0; i < 8; ++i) {
+            __m128i* word = reinterpret_cast<__m128i*>(state + i);
+            _mm_storel_epi64(word, _mm_add_epi64(out[i], _mm_loadl_epi64(word)));
+        }
     }
 }
 } // namespace zrk
