@@ -63,15 +63,23 @@ inline void pairScheduleStep(int j, int t, __m256i w[8], uint64_t* wk) {
 
 inline uint64_t ror64(uint64_t x, int n) { return x >> n | x << (64 - n); }
 
-// Maj(a,b,c) = b ^ ((a^b) & (b^c)), and this round's a^b is the next round's b^c.
+// Keeps the compiler from reassociating an addition, so that the newest value enters
+// each sum last.
+inline uint64_t settled(uint64_t x) {
+    __asm__("" : "+r"(x));
+    return x;
+}
+
+// The sums that do not wait on this round's e or a are formed first: e passes
+// through its big sigma and one addition, a through its big sigma or Maj and one
+// addition. Maj(a,b,c) = (a & (b | c)) | (b & c) puts a single step after a.
 #define ZRK_ROUND(a, b, c, d, e, f, g, h, u, i)                                                        \
     do {                                                                                              \
-        uint64_t t1 = h + wk[2 * (u) + wkIndex(i)] + (((f ^ g) & e) ^ g) +                                 \
-                      (ror64(e, 14) ^ ror64(e, 18) ^ ror64(e, 41));                                   \
-        uint64_t ab = a ^ b;                                                                          \
+        uint64_t hk = h + wk[2 * (u) + wkIndex(i)];                                                   \
+        uint64_t ch = ((f ^ g) & e) ^ g;                                                              \
+        uint64_t t1 = settled(hk + ch) + (ror64(e, 14) ^ ror64(e, 18) ^ ror64(e, 41));                \
         d += t1;                                                                                      \
-        h = t1 + (ror64(a, 28) ^ ror64(a, 34) ^ ror64(a, 39)) + (b ^ (ab & bc));                      \
-        bc = ab;                                                                                      \
+        h = settled(t1 + ((a & (b | c)) | (b & c))) + (ror64(a, 28) ^ ror64(a, 34) ^ ror64(a, 39));  \
     } while (0)
 
 // 80 rounds on `state`; with `withSchedule` the vector units compute the rest of the
@@ -82,7 +90,6 @@ template <class V, bool withSchedule>
 inline void pairRounds(uint64_t state[8], const uint64_t* wk, __m256i* w, uint64_t* wkOut) {
     uint64_t a = state[0], b = state[1], c = state[2], d = state[3];
     uint64_t e = state[4], f = state[5], g = state[6], h = state[7];
-    uint64_t bc = b ^ c;
 #pragma GCC unroll 1
     for (int t = 0; t < 80; t += 16) {
         const bool schedule = withSchedule && t < 64;
