@@ -63,16 +63,16 @@ inline void pairScheduleStep(int j, int t, __m256i w[8], uint64_t* wk) {
 
 inline uint64_t ror64(uint64_t x, int n) { return x >> n | x << (64 - n); }
 
-// Keeps the compiler from reassociating an addition, so that the newest value enters
-// each sum last.
+// Keeps the compiler from reassociating an addition.
 inline uint64_t settled(uint64_t x) {
     __asm__("" : "+r"(x));
     return x;
 }
 
-// The sums that do not wait on this round's e or a are formed first: e passes
-// through its big sigma and one addition, a through its big sigma or Maj and one
-// addition. Maj(a,b,c) = (a & (b | c)) | (b & c) puts a single step after a.
+// Each sum takes the slowest term last: the big sigma of e in t1 and the big sigma
+// of a in the new a, so each newest value passes through its sigma and one
+// addition. Maj(a,b,c) = (a & (b | c)) | (b & c) is two steps after a, ahead of
+// its sigma.
 #define ZRK_ROUND(a, b, c, d, e, f, g, h, u, i)                                                        \
     do {                                                                                              \
         uint64_t hk = h + wk[2 * (u) + wkIndex(i)];                                                   \
