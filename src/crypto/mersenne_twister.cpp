@@ -53,7 +53,9 @@ std::span<const TwistForm> twistForms() {
     return forms;
 }
 
-MersenneTwister::MersenneTwister() : index_(0), twist_(selectedTwist()) { seed(4357); }
+MersenneTwister::MersenneTwister() : index_(0), twist_(selectedTwist()), sse2Copy_(cpuFeatures().sse2) {
+    seed(4357);
+}
 
 MersenneTwister::~MersenneTwister() {
     volatile uint32_t* s = state_;
@@ -80,7 +82,7 @@ void MersenneTwister::nextWordsAcrossTwists(uint32_t* out, int count) {
     while (count > 0) {
         if (index_ >= kN) regenerate();
         int run = std::min(count, kN - index_);
-        std::memcpy(out, output_ + index_, sizeof(uint32_t) * size_t(run));
+        copyRun(out, output_ + index_, run);
         index_ += run;
         out += run;
         count -= run;

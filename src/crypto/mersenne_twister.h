@@ -24,6 +24,9 @@ void twistSse2(uint32_t state[625], uint32_t output[624]);
 void twistAvx2(uint32_t state[625], uint32_t output[624]);
 std::span<const TwistForm> twistForms();
 
+// Copies `count` words sixteen bytes at a time where it can.
+void copyWordsSse2(uint32_t* out, const uint32_t* in, int count);
+
 class MersenneTwister {
 public:
     static constexpr int kStateWords = 624;
@@ -44,7 +47,7 @@ public:
     // A run inside the current twist is one copy (of fixed size where `count` is).
     void nextWords(uint32_t* out, int count) {
         if (count > 0 && count <= kStateWords - index_) {
-            std::memcpy(out, output_ + index_, sizeof(uint32_t) * size_t(count));
+            copyRun(out, output_ + index_, count);
             index_ += count;
         } else {
             nextWordsAcrossTwists(out, count);
@@ -58,10 +61,28 @@ private:
     void regenerate();
     void nextWordsAcrossTwists(uint32_t* out, int count);
 
+    // 32-bit x86 code is built for processors without SSE2 and copies four bytes at a
+    // time; a reader that loads the words sixteen bytes at a time (the cipher's block
+    // function) then cannot take them from the pending stores and waits until they
+    // reach the cache. Where the processor has SSE2, runs are copied with it.
+#if defined(__i386__)
+    static constexpr bool kNarrowCopies = true;
+#else
+    static constexpr bool kNarrowCopies = false;
+#endif
+    void copyRun(uint32_t* out, const uint32_t* in, int count) {
+        if (kNarrowCopies && sse2Copy_) {
+            copyWordsSse2(out, in, count);
+            return;
+        }
+        std::memcpy(out, in, sizeof(uint32_t) * size_t(count));
+    }
+
     uint32_t state_[kStateWords + 1];  // + the wrap word
     uint32_t output_[kStateWords];
     int32_t index_;
     TwistFunction twist_;
+    bool sse2Copy_;
 };
 
 } // namespace zrk

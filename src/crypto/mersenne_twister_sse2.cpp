@@ -39,4 +39,10 @@ void twistSse2(uint32_t state[625], uint32_t output[624]) {
     }
 }
 
+void copyWordsSse2(uint32_t* out, const uint32_t* in, int count) {
+    int k = 0;
+    for (; k + 4 <= count; k += 4) store(out + k, load(in + k));
+    for (; k < count; ++k) out[k] = in[k];
+}
+
 } // namespace zrk
