@@ -11,9 +11,9 @@
 
 namespace {
 
-// Best MB/s of three runs of at least 0.4 s each; `step` processes `bytes` bytes.
+// Best MB/s of three runs of at least `minSeconds` each; `step` processes `bytes` bytes.
 template <class Step>
-double megabytesPerSecond(size_t bytes, Step step) {
+double megabytesPerSecond(size_t bytes, Step step, double minSeconds = 0.4) {
     double best = 0;
     for (int run = 0; run < 3; ++run) {
         size_t done = 0;
@@ -27,7 +27,7 @@ double megabytesPerSecond(size_t bytes, Step step) {
             done += bytes * batch;
             seconds = processCpuSeconds() - start;
             if (seconds < 0.05) batch *= 2;
-        } while (seconds < 0.4);
+        } while (seconds < minSeconds);
         if (done / seconds / 1e6 > best) best = done / seconds / 1e6;
     }
     return best;
@@ -57,7 +57,10 @@ int main() {
     }
     zrk::StreamCipher cipher;
     cipher.setPassword(0, "benchmark");
-    double rate = megabytesPerSecond(buffer.size(), [&] { cipher.decrypt(buffer.data(), int32_t(buffer.size())); });
+    // The figure that goes into the ratio: long runs, since under Wine the process
+    // clock advances in steps of 20 ms (5 % of a 0.4 s run).
+    double rate =
+        megabytesPerSecond(buffer.size(), [&] { cipher.decrypt(buffer.data(), int32_t(buffer.size())); }, 2.0);
     std::printf("cipher_decrypt_mbps=%.1f\n", rate);
     return 0;
 }
