@@ -69,10 +69,9 @@ inline uint64_t settled(uint64_t x) {
     return x;
 }
 
-// Each sum takes the slowest term last: the big sigma of e in t1 and the big sigma
-// of a in the new a, so each newest value passes through its sigma and one
-// addition. Maj(a,b,c) = (a & (b | c)) | (b & c) is two steps after a, ahead of
-// its sigma.
+// Each sum takes its slowest term last: the big sigma of e enters t1 last, and the
+// big sigma of a enters the new a last. Maj(a,b,c) = (a & (b | c)) | (b & c) is
+// ready two steps after a, ahead of that sigma.
 #define ZRK_ROUND(a, b, c, d, e, f, g, h, u, i)                                                        \
     do {                                                                                              \
         uint64_t hk = h + wk[2 * (u) + wkIndex(i)];                                                   \
