@@ -11,7 +11,6 @@ namespace zrk {
 
 namespace {
 
-constexpr int kUserDataSlot = -21;  // GWL_USERDATA: where the window keeps its object
 // A size the system refuses (a tracking limit) must not loop for ever.
 constexpr int kSizeAttempts = 8;
 
@@ -81,10 +80,10 @@ LRESULT CALLBACK Window::windowProcedure(HWND window, UINT message, WPARAM wPara
         if (message == WM_NCCREATE) {
             auto* created = reinterpret_cast<const CREATESTRUCTA*>(lParam);
             auto* object = static_cast<Window*>(created->lpCreateParams);
-            SetWindowLongA(window, kUserDataSlot, LONG(reinterpret_cast<intptr_t>(object)));
+            SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(object));
             if (object) object->window_ = window;
         }
-        auto* object = reinterpret_cast<Window*>(intptr_t(GetWindowLongA(window, kUserDataSlot)));
+        auto* object = reinterpret_cast<Window*>(GetWindowLongPtrA(window, GWLP_USERDATA));
         if (!object) return DefWindowProcA(window, message, wParam, lParam);
         if (object->dispatchToHandlers(window, message, wParam, lParam) == 0) return 0;
         if (object->onDefaultMessage(window, message, wParam, lParam) == 0) return 0;

@@ -2,7 +2,12 @@
 // loaded with the same 624 state words, and every twist form against portable.
 #include "crypto/mersenne_twister.h"
 
+#include "crypto/cpu_features.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
 
 #include <random>
 #include <sstream>
@@ -119,6 +124,20 @@ TEST(MersenneTwister, EveryTwistFormMatchesPortable) {
         ours.seedArray(key.data(), 624);
         auto standard = standardFrom(key);
         expectSameOutputs(ours, standard, 2000);
+    }
+}
+
+// The 32-bit program copies runs of outputs with SSE2; checked here on every build.
+TEST(MersenneTwister, Sse2CopyMovesExactlyTheRun) {
+    if (!cpuFeatures().sse2) GTEST_SKIP() << "no SSE2 on this processor";
+    uint32_t in[40], out[42];
+    for (int i = 0; i < 40; ++i) in[i] = 0x01010101u * uint32_t(i + 1);
+    for (int count = 0; count <= 40; ++count) {
+        std::fill(std::begin(out), std::end(out), 0xDEADBEEFu);
+        copyWordsSse2(out + 1, in, count);
+        ASSERT_TRUE(std::equal(in, in + count, out + 1)) << count;
+        ASSERT_EQ(out[0], 0xDEADBEEFu) << count;
+        ASSERT_EQ(out[count + 1], 0xDEADBEEFu) << count;
     }
 }
 

@@ -50,9 +50,10 @@ TEST(WindowNames, ClassNameIsUtf8InLowercaseHex) {
 TEST(WindowNames, UniqueNameIsProcessIdThenSignExtendedAddress) {
     EXPECT_EQ(uniqueWindowName(0x00012345, reinterpret_cast<const void*>(uintptr_t(0x00401000))),
               "4523010000000000" "0010400000000000");
-    // An address with the top bit set widens with ones, as a signed value does.
+    // A 32-bit address with the top bit set widens with ones, as a signed value does;
+    // a 64-bit program's address is taken whole.
     EXPECT_EQ(uniqueWindowName(1, reinterpret_cast<const void*>(uintptr_t(0x80001000))),
-              "0100000000000000" "00100080ffffffff");
+              sizeof(void*) == 4 ? "0100000000000000" "00100080ffffffff" : "0100000000000000" "0010008000000000");
 }
 
 TEST(FitPosition, CentresInAWorkAreaThatDoesNotStartAtZero) {
