@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <iterator>
-
 #include <random>
 #include <sstream>
 #include <vector>
