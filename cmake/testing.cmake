@@ -10,6 +10,10 @@ set(ZRK_VECTORS_DIR ${CMAKE_SOURCE_DIR}/tests/vectors)
 if(CMAKE_CROSSCOMPILING)
   set(ZRK_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/cmake/wine-run;${ZRK_WINEPREFIX})
+  # On a host that runs i386 code only through emulation the suite runs the x64
+  # build; given the 32-bit build's tree, it also runs that build's crypto tests
+  # and one wizard run of the 32-bit program we ship.
+  set(ZRK_EMULATED_I686_BUILD "" CACHE PATH "32-bit Windows build tree, run here under emulation")
 endif()
 
 if(BUILD_TESTING)
