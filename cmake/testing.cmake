@@ -1,7 +1,9 @@
 # Test programs: GoogleTest from Debian (native) or built from Debian's sources
 # with the cross toolchain (Windows), one CTest entry per program. Windows
 # programs run under Wine in a private prefix inside the build tree, with one
-# persistent wineserver kept up for the whole run by a CTest fixture.
+# persistent wineserver on a private display kept up for the whole run by a CTest
+# fixture. One prefix for every test: where 32-bit code is emulated, making one
+# takes minutes.
 enable_testing()
 
 set(ZRK_TEST_RESULTS ${CMAKE_BINARY_DIR}/test-results)
@@ -21,8 +23,15 @@ if(BUILD_TESTING)
     set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
     add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 
-    add_test(NAME wine_server_start COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-server start ${ZRK_WINEPREFIX})
-    add_test(NAME wine_server_stop COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-server stop ${ZRK_WINEPREFIX})
+    # The server's display: one free at configure time.
+    set(number 90)
+    while(EXISTS /tmp/.X${number}-lock OR EXISTS /tmp/.X11-unix/X${number})
+      math(EXPR number "${number} + 1")
+    endwhile()
+    set(ZRK_WINE_DISPLAY ${number} CACHE INTERNAL "X display of the Windows tests' wineserver")
+    set(server ${CMAKE_SOURCE_DIR}/cmake/wine-server)
+    add_test(NAME wine_server_start COMMAND ${server} start ${ZRK_WINEPREFIX} ${ZRK_WINE_DISPLAY} ${CMAKE_BINARY_DIR}/xvfb.pid)
+    add_test(NAME wine_server_stop COMMAND ${server} stop ${ZRK_WINEPREFIX} ${ZRK_WINE_DISPLAY} ${CMAKE_BINARY_DIR}/xvfb.pid)
     set_tests_properties(wine_server_start PROPERTIES FIXTURES_SETUP wine LABELS fixture)
     set_tests_properties(wine_server_stop PROPERTIES FIXTURES_CLEANUP wine LABELS fixture)
   else()
