@@ -29,6 +29,8 @@ if(BUILD_TESTING)
       math(EXPR number "${number} + 1")
     endwhile()
     set(ZRK_WINE_DISPLAY ${number} CACHE INTERNAL "X display of the Windows tests' wineserver")
+    # What a test that draws windows runs with (Japanese texts need the locale).
+    set(ZRK_GUI_ENVIRONMENT "DISPLAY=:${ZRK_WINE_DISPLAY};WINEPREFIX=${ZRK_WINEPREFIX};LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8")
     set(server ${CMAKE_SOURCE_DIR}/cmake/wine-server)
     add_test(NAME wine_server_start COMMAND ${server} start ${ZRK_WINEPREFIX} ${ZRK_WINE_DISPLAY} ${CMAKE_BINARY_DIR}/xvfb.pid)
     add_test(NAME wine_server_stop COMMAND ${server} stop ${ZRK_WINEPREFIX} ${ZRK_WINE_DISPLAY} ${CMAKE_BINARY_DIR}/xvfb.pid)
