@@ -1,6 +1,6 @@
 // The wizard's flow: what every command does, the output-folder and key checks, the
 // start of the combine job and the question on closing while it runs.
-#include "archive/combine_job_win32.h"
+#include "wizard/combine_job_win32.h"
 #include "archive/split_archive.h"
 #include "chunk/locate_chunk.h"
 #include "error/tql_exception.h"

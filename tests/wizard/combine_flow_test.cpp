@@ -1,9 +1,9 @@
 // The combine job's status table, the command-line split and the payload loader on
 // program files with whole, partial, misplaced and missing payloads.
 #include "archive/archive_writer.h"
-#include "archive/combine_job_win32.h"
+#include "wizard/combine_job_win32.h"
 #include "chunk/locate_chunk.h"
-#include "startup/payload_loader.h"
+#include "app/payload_loader.h"
 #include "../stream/test_folder.h"
 
 #include <gtest/gtest.h>

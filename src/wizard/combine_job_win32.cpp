@@ -1,5 +1,5 @@
 // The combine job, its progress sink and its status sink (see combine_job_win32.h).
-#include "archive/combine_job_win32.h"
+#include "wizard/combine_job_win32.h"
 
 #include "chunk/locate_chunk.h"
 #include "error/tql_exception.h"

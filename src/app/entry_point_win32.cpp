@@ -1,14 +1,14 @@
 // zrkcombine.exe's entry point: reads its own payload, shows the combine wizard and
 // runs its message loop; ends quietly with 0 when there is no usable payload.
-#include "archive/combine_job_win32.h"
+#include "app/payload_loader.h"
 #include "error/error_reporter.h"
 #include "error/tql_exception.h"
 #include "platform/windows_api.h"
-#include "startup/payload_loader.h"
 #include "stream/paths.h"
 #include "text/utf.h"
 #include "window/controls.h"
 #include "window/progress_animation.h"
+#include "wizard/combine_job_win32.h"
 #include "wizard/wizard_commands.h"
 #include "wizard/wizard_pages.h"
 

@@ -1,5 +1,5 @@
 // The payload loader and the command-line split (see payload_loader.h).
-#include "startup/payload_loader.h"
+#include "app/payload_loader.h"
 
 #include "archive/split_archive.h"
 #include "chunk/chunk_stream.h"
