@@ -2,9 +2,6 @@
 #include "app/payload_loader.h"
 
 #include "archive/split_archive.h"
-#include "chunk/chunk_stream.h"
-#include "chunk/locate_chunk.h"
-#include "error/tql_exception.h"
 #include "startup/settings_container.h"
 #include "stream/paths.h"
 #include "wizard/wizard_pages.h"
@@ -12,20 +9,13 @@
 namespace zrk {
 
 int loadPayloadFrom(const std::string& programPath, LoadedPayload& payload) {
-    try {
-        if (!loadSettingsFromFile(programPath, payload.settings, payload.messages)) return 0;
-        const uint64_t archive = locateChunk(programPath, "ZRKD");
-        if (archive == kChunkNotFound) return 0;
-        SplitArchive reader;
-        reader.setTargetPath(programPath);
-        reader.setArchiveOffset(archive);
-        uint32_t encrypted = 0;
-        if (!reader.isEncrypted(encrypted)) return 0;
-        payload.encrypted = encrypted ? 1 : 0;
-        return 1;
-    } catch (const TqlSChunkError&) {
-        return 0;
-    }
+    if (!loadSettingsFromFile(programPath, payload.settings, payload.messages)) return 0;
+    SplitArchive reader;
+    if (reader.open(programPath, Key()) != SplitArchive::OpenResult::Opened) return 0;
+    uint32_t encrypted = 0;
+    if (!reader.isEncrypted(encrypted)) return 0;
+    payload.encrypted = encrypted ? 1 : 0;
+    return 1;
 }
 
 int loadPayload() {

@@ -9,14 +9,14 @@
 #include <random>
 
 #include "chunk/chunk_stream.h"
+#include "chunk/chunk_tags.h"
 #include "crypto/crc32.h"
 #include "crypto/sha512.h"
 #include "crypto/stream_cipher.h"
-#include "error/tql_exception.h"
 #include "startup/settings_container.h"
 #include "stream/byte_order.h"
 #include "stream/copy_buffer.h"
-#include "stream/file_stream.h"
+#include "stream/file_system.h"
 #include "stream/paths.h"
 #include "text/file_entry.h"
 #include "text/text_format.h"
@@ -61,37 +61,36 @@ DateRecord storedDate(DateRecord date, const ArchiveHeader& plain, bool encrypte
 // Adds a leaf to `container` and writes its data and header.
 bool writeLeaf(ChunkStream& container, Stream& stream, const char* tag, const void* bytes, uint64_t size) {
     if (!container.addChild(tag)) return false;
-    ChunkStream& leaf = container.findChild(tag);
+    ChunkStream& leaf = *container.child(tag);
     if (!stream.seek(leaf.dataPosition())) return false;
     if (size != 0 && !leaf.writeData(bytes, size)) return false;
     return leaf.finishData() && leaf.writeHeader();
 }
 
 // Rewrites the date record of a finished volume and the headers that cover it.
-bool patchDate(const std::string& path, const DateRecord& stored) {
-    FileStream file;
-    if (!file.open(path, ReadWriteExisting)) return false;
-    try {
-        ChunkStream root;
-        root.attach(file, 0, file.size());
-        ChunkStream& container = root.findChild("ZRKD");
-        // Children in file order, so the container's CRC combines them in that order.
-        container.findChild("INFO");
-        ChunkStream& date = container.findChild("DFDT");
-        container.findChild("DATA");
-        if (!file.seek(date.dataPosition()) || !date.writeData(stored.bytes.data(), DateRecord::kSize) ||
-            !date.finishData() || !date.writeHeader())
-            return false;
-        if (!container.updateFromChildren() || !container.writeHeader()) return false;
-    } catch (const TqlSChunkError&) {
+bool patchDate(FileSystem& files, const std::string& path, const DateRecord& stored) {
+    std::unique_ptr<FileStream> file = files.open(path, ReadWriteExisting);
+    if (!file) return false;
+    ChunkStream root;
+    root.attach(*file, 0, file->size());
+    ChunkStream* container = root.child(tags::kArchive);
+    if (!container) return false;
+    // Children in file order, so the container's CRC combines them in that order.
+    ChunkStream* info = container->child(tags::kInfo);
+    ChunkStream* date = container->child(tags::kDate);
+    ChunkStream* data = container->child(tags::kData);
+    if (!info || !date || !data) return false;
+    if (!file->seek(date->dataPosition()) || !date->writeData(stored.bytes.data(), DateRecord::kSize) ||
+        !date->finishData() || !date->writeHeader())
         return false;
-    }
-    return file.close() != 0;
+    if (!container->updateFromChildren() || !container->writeHeader()) return false;
+    return file->close() != 0;
 }
 
 } // namespace
 
-ArchiveWriter::ArchiveWriter(ArchiveWriterOptions options) : options_(std::move(options)) {}
+ArchiveWriter::ArchiveWriter(ArchiveWriterOptions options, FileSystem& files)
+    : options_(std::move(options)), files_(files) {}
 
 ArchiveWriter::~ArchiveWriter() { wipeString(options_.password); }
 
@@ -101,6 +100,29 @@ int ArchiveWriter::fail(const std::string& message) {
 }
 
 int ArchiveWriter::write() {
+    // What write() creates is an archive only once all of it is there: however it
+    // ends short of that (a failure, an exception from the progress call), the files
+    // it made go again.
+    struct Created {
+        FileSystem& files;
+        std::vector<std::string> paths;
+        bool complete = false;
+        ~Created() {
+            if (!complete)
+                for (const std::string& path : paths) files.removeFile(path);
+        }
+    } created{files_, {}};
+    auto create = [&](const std::string& path) {
+        std::unique_ptr<FileStream> file = files_.open(path, CreateWrite);
+        if (file) created.paths.push_back(path);
+        return file;
+    };
+    const int result = writeFiles(create);
+    created.complete = result == 1;
+    return result;
+}
+
+int ArchiveWriter::writeFiles(const std::function<std::unique_ptr<FileStream>(const std::string&)>& create) {
     const std::string name = baseName(options_.inputPath);
     if (!isSafeStoredName(name)) return fail("the input's name cannot be stored: " + name);
     std::string stem = options_.outputName;
@@ -114,13 +136,13 @@ int ArchiveWriter::write() {
     bool encrypted = options_.encrypt || !options_.password.empty();
     if (!options_.keyFilePath.empty()) {
         encrypted = true;
-        FileStream key;
-        if (!key.open(options_.keyFilePath, ReadExisting)) return fail("cannot open the key file");
+        std::unique_ptr<FileStream> key = files_.open(options_.keyFilePath, ReadExisting);
+        if (!key) return fail("cannot open the key file");
         Sha512 digest;
         std::vector<unsigned char> block(65536);
-        for (uint64_t left = key.size(); left != 0;) {
+        for (uint64_t left = key->size(); left != 0;) {
             const uint32_t n = left < block.size() ? uint32_t(left) : uint32_t(block.size());
-            if (key.read(block.data(), n) != int32_t(n)) return fail("cannot read the key file");
+            if (key->read(block.data(), n) != int32_t(n)) return fail("cannot read the key file");
             digest.update(block.data(), n);
             left -= n;
         }
@@ -128,8 +150,9 @@ int ArchiveWriter::write() {
         password = digest.hexDigest();
     }
 
-    FileStream input;
-    if (!input.open(options_.inputPath, ReadExisting)) return fail("cannot open the input file");
+    std::unique_ptr<FileStream> opened = files_.open(options_.inputPath, ReadExisting);
+    if (!opened) return fail("cannot open the input file");
+    FileStream& input = *opened;
     const uint64_t fileSize = input.size();
 
     uint64_t perVolume = options_.volumeSize;
@@ -156,7 +179,7 @@ int ArchiveWriter::write() {
     DateRecord date;
     {
         std::vector<FileEntry> entries;
-        listFiles(parentFolder(options_.inputPath), name, entries);
+        files_.listFiles(parentFolder(options_.inputPath), name, entries);
         // The name is the pattern; where matching ignores case, prefer the exact name.
         const FileEntry* own = entries.empty() ? nullptr : &entries.front();
         for (const FileEntry& entry : entries)
@@ -196,19 +219,20 @@ int ArchiveWriter::write() {
         const std::string path = joinPath(options_.outputFolder, formatText("%s.%03u.zrd", stem.c_str(), v + 1));
         volumePaths_.push_back(path);
 
-        FileStream out;
-        if (!out.open(path, CreateWrite)) return fail("cannot create " + path);
+        std::unique_ptr<FileStream> created = create(path);
+        if (!created) return fail("cannot create " + path);
+        FileStream& out = *created;
         ChunkStream root;
         root.attach(out, 0, 0);
-        if (!root.addChild("ZRKD")) return fail("cannot lay out " + path);
-        ChunkStream& container = root.findChild("ZRKD");
+        if (!root.addChild(tags::kArchive)) return fail("cannot lay out " + path);
+        ChunkStream& container = *root.child(tags::kArchive);
         const auto info = infoRecord(plain, name, encrypted, password);
         const DateRecord placeholder = storedDate(date, plain, encrypted, password);
-        if (!writeLeaf(container, out, "INFO", info.data(), info.size()) ||
-            !writeLeaf(container, out, "DFDT", placeholder.bytes.data(), DateRecord::kSize) ||
-            !container.addChild("DATA"))
+        if (!writeLeaf(container, out, tags::kInfo, info.data(), info.size()) ||
+            !writeLeaf(container, out, tags::kDate, placeholder.bytes.data(), DateRecord::kSize) ||
+            !container.addChild(tags::kData))
             return fail("cannot write " + path);
-        ChunkStream& data = container.findChild("DATA");
+        ChunkStream& data = *container.child(tags::kData);
         if (!out.seek(data.dataPosition())) return fail("cannot write " + path);
         StreamCipher cipher;
         if (encrypted) cipher.setKey(password, plain.bytes.data(), ArchiveHeader::kSize);
@@ -232,16 +256,18 @@ int ArchiveWriter::write() {
     for (uint32_t v = 0; v < count; ++v) {
         const uint64_t start = uint64_t(v) * perVolume;
         const uint64_t size = start >= fileSize ? 0 : std::min(perVolume, fileSize - start);
-        if (!patchDate(volumePaths_[v], storedDate(date, header(v, size), encrypted, password)))
+        if (!patchDate(files_, volumePaths_[v], storedDate(date, header(v, size), encrypted, password)))
             return fail("cannot finish " + volumePaths_[v]);
     }
 
     // The executable: the stub as it stands, then "ZRKS" and "ZRKD".
     executablePath_ = joinPath(options_.outputFolder, stem + ".exe");
-    FileStream stub;
-    if (!stub.open(options_.stubPath, ReadExisting)) return fail("cannot open the stub");
-    FileStream exe;
-    if (!exe.open(executablePath_, CreateWrite)) return fail("cannot create " + executablePath_);
+    std::unique_ptr<FileStream> stubFile = files_.open(options_.stubPath, ReadExisting);
+    if (!stubFile) return fail("cannot open the stub");
+    FileStream& stub = *stubFile;
+    std::unique_ptr<FileStream> exeFile = create(executablePath_);
+    if (!exeFile) return fail("cannot create " + executablePath_);
+    FileStream& exe = *exeFile;
     const uint64_t stubSize = stub.size();
     for (uint64_t left = stubSize; left != 0;) {
         const uint32_t k = left < blockSize ? uint32_t(left) : blockSize;
@@ -249,25 +275,21 @@ int ArchiveWriter::write() {
         if (exe.write(block.get(), k) != int32_t(k)) return fail("cannot write " + executablePath_);
         left -= k;
     }
-    stub.close();
+    stubFile.reset();
     ChunkStream root;
     root.attach(exe, stubSize, 0);
     if (!writeSettingsContainer(root, exe, options_.settings, options_.messages))
         return fail("cannot write the settings of " + executablePath_);
-    try {
-        if (!root.addChild("ZRKD")) return fail("cannot lay out " + executablePath_);
-        ChunkStream& container = root.findChild("ZRKD");
-        const ArchiveHeader plain = header(count, 0);
-        const auto info = infoRecord(plain, name, encrypted, password);
-        const DateRecord stored = storedDate(date, plain, encrypted, password);
-        if (!writeLeaf(container, exe, "INFO", info.data(), info.size()) ||
-            !writeLeaf(container, exe, "DFDT", stored.bytes.data(), DateRecord::kSize) ||
-            !writeLeaf(container, exe, "DATA", nullptr, 0) || !container.updateFromChildren() ||
-            !container.writeHeader())
-            return fail("cannot write " + executablePath_);
-    } catch (const TqlSChunkError&) {
-        return fail("cannot lay out " + executablePath_);
-    }
+    if (!root.addChild(tags::kArchive)) return fail("cannot lay out " + executablePath_);
+    ChunkStream& container = *root.child(tags::kArchive);
+    const ArchiveHeader plain = header(count, 0);
+    const auto info = infoRecord(plain, name, encrypted, password);
+    const DateRecord stored = storedDate(date, plain, encrypted, password);
+    if (!writeLeaf(container, exe, tags::kInfo, info.data(), info.size()) ||
+        !writeLeaf(container, exe, tags::kDate, stored.bytes.data(), DateRecord::kSize) ||
+        !writeLeaf(container, exe, tags::kData, nullptr, 0) || !container.updateFromChildren() ||
+        !container.writeHeader())
+        return fail("cannot write " + executablePath_);
     if (!exe.close()) return fail("cannot write " + executablePath_);
     return 1;
 }

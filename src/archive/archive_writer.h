@@ -5,12 +5,14 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "archive/archive_records.h"
 #include "startup/message_table.h"
+#include "stream/file_system.h"
 #include "startup/payload_settings.h"
 
 namespace zrk {
@@ -41,12 +43,13 @@ struct ArchiveWriterOptions {
 
 class ArchiveWriter {
 public:
-    explicit ArchiveWriter(ArchiveWriterOptions options);
+    explicit ArchiveWriter(ArchiveWriterOptions options, FileSystem& files = systemFileSystem());
     ~ArchiveWriter();
     ArchiveWriter(const ArchiveWriter&) = delete;
     ArchiveWriter& operator=(const ArchiveWriter&) = delete;
 
-    // 1 when every file was written; otherwise 0 and error() says what failed.
+    // 1 when every file was written; otherwise 0 and error() says what failed, and the
+    // files it had created are gone again (also when an exception leaves it).
     int write();
     const std::string& error() const { return error_; }
     const std::string& executablePath() const { return executablePath_; }
@@ -54,8 +57,10 @@ public:
 
 private:
     int fail(const std::string& message);
+    int writeFiles(const std::function<std::unique_ptr<FileStream>(const std::string&)>& create);
 
     ArchiveWriterOptions options_;
+    FileSystem& files_;
     std::string error_;
     std::string executablePath_;
     std::vector<std::string> volumePaths_;

@@ -11,11 +11,12 @@
 #include <unordered_map>
 
 #include "chunk/chunk_stream.h"
+#include "chunk/chunk_tags.h"
+#include "chunk/locate_chunk.h"
 #include "crypto/crc32.h"
 #include "crypto/sha512.h"
 #include "crypto/stream_cipher.h"
 #include "error/tql_exception.h"
-#include "stream/file_stream.h"
 #include "stream/memory_stream.h"
 #include "stream/paths.h"
 #include "text/text_format.h"
@@ -39,7 +40,7 @@ bool readHeaderBytes(Stream& file, const ChunkStream& info, ArchiveHeader& heade
 
 } // namespace
 
-SplitArchive::SplitArchive() { initialize(); }
+SplitArchive::SplitArchive(FileSystem& files) : files_(files) { initialize(); }
 
 SplitArchive::~SplitArchive() {
     finalize();
@@ -82,12 +83,36 @@ void SplitArchive::finalize() {
     ready_ = 0;
 }
 
+void SplitArchive::setKey(const Key& key) {
+    decrypt_ = key.given() ? 1 : 0;
+    useKeyFile_ = key.kind() == Key::Kind::KeyFile ? 1 : 0;
+    setPassword(key.kind() == Key::Kind::Password ? key.value() : std::string());
+    keyFilePath_ = key.kind() == Key::Kind::KeyFile ? key.value() : std::string();
+}
+
+SplitArchive::OpenResult SplitArchive::open(const std::string& path, const Key& key) {
+    std::unique_ptr<FileStream> file = files_.open(path, ReadExisting);
+    if (!file) return OpenResult::CannotOpen;
+    const uint64_t size = file->size();
+    std::vector<unsigned char> head(size_t(size < kLocateWindow ? size : kLocateWindow));
+    if (!head.empty() && !readExactly(*file, head.data(), uint32_t(head.size()))) return OpenResult::CannotOpen;
+    if (!file->close()) return OpenResult::CannotOpen;
+    const uint64_t offset = locateChunkIn(head.data(), head.size(), tags::kArchive);
+    if (offset == kChunkNotFound) return OpenResult::NotAnArchive;
+    setArchiveOffset(offset);
+    setOwnPath(path);
+    setTargetPath(path);
+    setKey(key);
+    return OpenResult::Opened;
+}
+
 int SplitArchive::deriveKeyFilePassword() {
-    FileStream file;
-    if (!file.open(keyFilePath_, ReadExisting)) {
+    std::unique_ptr<FileStream> opened = files_.open(keyFilePath_, ReadExisting);
+    if (!opened) {
         reportStatus(ARCERR_OPEN, keyFilePath_);
         return 0;
     }
+    FileStream& file = *opened;
     std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[kKeyFileBlock]);
     if (!block) {
         reportStatus(ARCERR_READ, keyFilePath_);
@@ -110,25 +135,23 @@ int SplitArchive::deriveKeyFilePassword() {
     return 1;
 }
 
-SplitArchive::Locate SplitArchive::locateInfo(FileStream& file, ChunkStream& root, const std::string& path,
-                                              bool atOffset, ChunkStream*& container, ChunkStream*& info) {
-    if (!file.open(path, ReadExisting)) return Locate::Open;
-    const uint64_t size = file.size();
+SplitArchive::Locate SplitArchive::locateInfo(std::unique_ptr<FileStream>& file, ChunkStream& root,
+                                              const std::string& path, bool atOffset, ChunkStream*& container,
+                                              ChunkStream*& info) {
+    file = files_.open(path, ReadExisting);
+    if (!file) return Locate::Open;
+    const uint64_t size = file->size();
     if (atOffset) {
-        if (!file.seek(archiveOffset_)) return Locate::Offset;
-        const uint64_t here = file.tell();
+        if (!file->seek(archiveOffset_)) return Locate::Offset;
+        const uint64_t here = file->tell();
         if (here == Stream::kNoPosition) return Locate::Offset;
-        root.attach(file, here, here < size ? size - here : 0);
+        root.attach(*file, here, here < size ? size - here : 0);
     } else {
-        root.attach(file, 0, size);
+        root.attach(*file, 0, size);
     }
-    try {
-        container = &root.findChild("ZRKD");
-        info = &container->findChild("INFO");
-    } catch (const TqlSChunkError&) {
-        return Locate::Chunk;
-    }
-    return Locate::Ok;
+    container = root.child(tags::kArchive);
+    info = container ? container->child(tags::kInfo) : nullptr;
+    return info ? Locate::Ok : Locate::Chunk;
 }
 
 SplitArchive::Unlock SplitArchive::unlockHeader(ArchiveHeader& header) const {
@@ -144,12 +167,13 @@ SplitArchive::Unlock SplitArchive::unlockHeader(ArchiveHeader& header) const {
 }
 
 void SplitArchive::reportCandidate(uint32_t code, const std::string& path) {
+    if (unreadable_) unreadable_->push_back(path);
     if (combining_ && !reportedCandidates_.insert(path).second) return;
     reportStatus(code, path);
 }
 
 int SplitArchive::isEncrypted(uint32_t& result) {
-    FileStream file;
+    std::unique_ptr<FileStream> file;
     ChunkStream root;
     ChunkStream* container = nullptr;
     ChunkStream* info = nullptr;
@@ -165,7 +189,7 @@ int SplitArchive::isEncrypted(uint32_t& result) {
         break;
     }
     ArchiveHeader header;
-    if (!readHeaderBytes(file, *info, header)) {
+    if (!readHeaderBytes(*file, *info, header)) {
         reportStatus(ARCERR_READ, targetPath_);
         return 0;
     }
@@ -174,7 +198,7 @@ int SplitArchive::isEncrypted(uint32_t& result) {
 }
 
 int SplitArchive::readVolumeHeader(ArchiveHeader& header, const std::string& path) {
-    FileStream file;
+    std::unique_ptr<FileStream> file;
     ChunkStream root;
     ChunkStream* container = nullptr;
     ChunkStream* info = nullptr;
@@ -188,7 +212,7 @@ int SplitArchive::readVolumeHeader(ArchiveHeader& header, const std::string& pat
     case Locate::Ok:
         break;
     }
-    if (!readHeaderBytes(file, *info, header)) {
+    if (!readHeaderBytes(*file, *info, header)) {
         reportCandidate(ARCERR_READ, path);
         return 0;
     }
@@ -196,7 +220,7 @@ int SplitArchive::readVolumeHeader(ArchiveHeader& header, const std::string& pat
 }
 
 int SplitArchive::readArchiveHeader(ArchiveHeader& header, DateRecord& dateRecord, const std::string& path) {
-    FileStream file;
+    std::unique_ptr<FileStream> file;
     ChunkStream root;
     ChunkStream* container = nullptr;
     ChunkStream* info = nullptr;
@@ -211,20 +235,16 @@ int SplitArchive::readArchiveHeader(ArchiveHeader& header, DateRecord& dateRecor
     case Locate::Ok:
         break;
     }
-    if (!readHeaderBytes(file, *info, header)) {
+    if (!readHeaderBytes(*file, *info, header)) {
         reportStatus(ARCERR_READ, path);
         return 0;
     }
-    bool haveDate = false;
-    try {
-        ChunkStream& date = container->findChild("DFDT");
-        if (!file.seek(date.dataPosition()) || !readExactly(file, dateRecord.bytes.data(), DateRecord::kSize)) {
-            reportStatus(ARCERR_READ, path);
-            return 0;
-        }
-        haveDate = true;
-    } catch (const TqlSChunkError&) {
-        // No date record: the output keeps the time and attributes it gets.
+    // Without a date record the output keeps the time and attributes it gets.
+    const ChunkStream* date = container->child(tags::kDate);
+    const bool haveDate = date != nullptr;
+    if (date && (!file->seek(date->dataPosition()) || !readExactly(*file, dateRecord.bytes.data(), DateRecord::kSize))) {
+        reportStatus(ARCERR_READ, path);
+        return 0;
     }
     if (unlockHeader(header) != Unlock::Ok) return 0;
     if ((header.flags() & ArchiveHeader::kEncrypted) && haveDate) {
@@ -237,7 +257,7 @@ int SplitArchive::readArchiveHeader(ArchiveHeader& header, DateRecord& dateRecor
 
 std::string SplitArchive::readArchiveInfo(const std::string& path) {
     if (useKeyFile_ && !deriveKeyFilePassword()) return {};
-    FileStream file;
+    std::unique_ptr<FileStream> file;
     ChunkStream root;
     ChunkStream* container = nullptr;
     ChunkStream* info = nullptr;
@@ -260,11 +280,11 @@ std::string SplitArchive::readArchiveInfo(const std::string& path) {
         return {};
     }
     std::vector<unsigned char> record(size_t(size), 0);
-    if (!file.seek(info->dataPosition()) || !readExactly(file, record.data(), uint32_t(size))) {
+    if (!file->seek(info->dataPosition()) || !readExactly(*file, record.data(), uint32_t(size))) {
         reportStatus(ARCERR_READ, path);
         return {};
     }
-    file.close();
+    file.reset();
 
     ArchiveHeader header;
     std::copy(record.begin(), record.begin() + ArchiveHeader::kSize, header.bytes.begin());
@@ -418,25 +438,99 @@ bool SplitArchive::copyOverlapped(Stream& output, Stream& input, uint64_t length
     return true;
 }
 
-bool SplitArchive::findVolume(uint32_t index, const ArchiveHeader& archive, const std::vector<std::string>& candidates,
-                              size_t preferred, ArchiveHeader& volume, size_t& chosen) {
-    auto matches = [&](size_t c) {
-        return readVolumeHeader(volume, candidates[c]) && volume.sameArchive(archive) && volume.volumeIndex() == index;
-    };
-    if (preferred < candidates.size() && matches(preferred)) {
-        chosen = preferred;
-        return true;
+VolumeSet SplitArchive::listVolumes(const ArchiveHeader& archive) {
+    VolumeSet set;
+    const std::string folder = parentFolder(ownPath_);
+    std::vector<FileEntry> entries;
+    files_.listFiles(folder, "*.zrd", entries);
+    set.candidates.reserve(entries.size());
+    for (const FileEntry& entry : entries) set.candidates.push_back(joinPath(folder, entry.name));
+
+    // Every candidate's header once; per index the first match wins.
+    set.byIndex.resize(archive.volumeCount());
+    unreadable_ = &set.unreadable;
+    struct Stop {
+        std::vector<std::string>*& unreadable;
+        ~Stop() { unreadable = nullptr; }
+    } stop{unreadable_};
+    for (const std::string& candidate : set.candidates) {
+        ArchiveHeader volume;
+        if (!readVolumeHeader(volume, candidate) || !volume.sameArchive(archive)) continue;
+        const uint32_t index = volume.volumeIndex();
+        if (index < set.byIndex.size() && !set.byIndex[index].present()) set.byIndex[index] = {candidate, volume};
     }
-    // The file seen in the presence pass changed: search again from the first one.
-    for (size_t c = 0; c < candidates.size(); ++c)
-        if (matches(c)) {
-            chosen = c;
-            return true;
-        }
+    return set;
+}
+
+// The volume of `index` again, just before its piece is read: the file found when the
+// set was listed if it still matches, else the first candidate that does now.
+bool SplitArchive::findVolume(uint32_t index, const ArchiveHeader& archive, const VolumeSet& set,
+                              VolumeSet::Volume& found) {
+    auto matches = [&](const std::string& path) {
+        ArchiveHeader volume;
+        if (!readVolumeHeader(volume, path) || !volume.sameArchive(archive) || volume.volumeIndex() != index)
+            return false;
+        found = {path, volume};
+        return true;
+    };
+    const std::string& listed = set.byIndex[index].path;
+    if (!listed.empty() && matches(listed)) return true;
+    for (const std::string& candidate : set.candidates)
+        if (matches(candidate)) return true;
     return false;
 }
 
+int SplitArchive::failVolume(uint32_t code, const std::string& detail, uint32_t index, const std::string& path) {
+    failedVolume_ = VolumeFailure{index, path};
+    reportStatus(code, detail);
+    return 0;
+}
+
+int SplitArchive::readPiece(uint32_t index, const VolumeSet::Volume& volume, Stream& output) {
+    failedVolume_.reset();
+    try {
+        return copyPiece(index, volume, output);
+    } catch (const TqlZRKAFileReadError&) {
+        return failVolume(ARCERR_READ, "", index, volume.path);
+    } catch (const TqlZRKAFileWriteError&) {
+        reportStatus(ARCERR_WRITE, "");
+    }
+    return 0;
+}
+
+int SplitArchive::copyPiece(uint32_t index, const VolumeSet::Volume& volume, Stream& output) {
+    const std::string& path = volume.path;
+    std::unique_ptr<FileStream> input = files_.open(path, ReadExisting);
+    if (!input) return failVolume(ARCERR_OPEN, path, index, path);
+    ChunkStream root;
+    root.attach(*input, 0, input->size());
+    ChunkStream* container = root.child(tags::kArchive);
+    ChunkStream* data = container ? container->child(tags::kData) : nullptr;
+    if (!data) return failVolume(ARCERR_READ, "", index, path);
+    if (!input->seek(data->dataPosition())) return failVolume(ARCERR_OPEN, path, index, path);
+    const uint64_t length = volume.header.volumeDataSize();
+    // The chunk's CRC covers exactly its data; it can vouch for the piece only when
+    // the piece is the whole record.
+    checkCrc_ = length == data->dataSize();
+    storedCrc_ = 0;
+    struct CrcOff {
+        bool& check;
+        ~CrcOff() { check = false; }
+    } crcOff{checkCrc_};
+    if (volume.header.flags() & ArchiveHeader::kEncrypted) {
+        StreamCipher cipher;
+        cipher.setKey(password_, volume.header.bytes.data(), ArchiveHeader::kSize);
+        copyDecrypt(output, *input, length, &cipher);
+    } else {
+        copyData(output, *input, length);
+    }
+    if (checkCrc_ && storedCrc_ != data->dataCrc()) return failVolume(ARCERR_CRC, path, index, path);
+    if (!input->close()) return failVolume(ARCERR_READ, "", index, path);
+    return 1;
+}
+
 int SplitArchive::combine() {
+    failedVolume_.reset();
     reportProgress(0, 1);
     if (useKeyFile_ && !deriveKeyFilePassword()) return 0;
 
@@ -446,97 +540,66 @@ int SplitArchive::combine() {
             a.combining_ = true;
             a.reportedCandidates_.clear();
         }
-        ~CombineScope() {
-            a.combining_ = false;
-            a.checkCrc_ = false;
-        }
+        ~CombineScope() { a.combining_ = false; }
     } scope(*this);
+
+    // The combined file grows under the part name; however the combine ends short of
+    // the rename (a failure, an exception from a callback), the part file goes.
+    const std::string partPath = targetPath_ + kPartSuffix;
+    struct PartFile {
+        FileSystem& files;
+        const std::string& path;
+        std::unique_ptr<FileStream> stream;
+        bool keep = false;
+        ~PartFile() {
+            if (!stream) return;
+            stream.reset();
+            if (!keep) files.removeFile(path);
+        }
+    } part{files_, partPath, nullptr};
 
     try {
         ArchiveHeader archive;
         DateRecord date;
         if (!readArchiveHeader(archive, date, ownPath_)) return 0;
 
-        const std::string folder = parentFolder(ownPath_);
-        std::vector<FileEntry> entries;
-        listFiles(folder, "*.zrd", entries);
-        std::vector<std::string> candidates;
-        candidates.reserve(entries.size());
-        for (const FileEntry& entry : entries) candidates.push_back(joinPath(folder, entry.name));
-
         totalBytes_ = archive.fileSize();
         doneBytes_ = 0;
         const uint32_t count = archive.volumeCount();
         auto missing = [&](uint32_t i) {
-            reportStatus(ARCERR_NOT_FOUND, formatText("%s %d/%d", targetPath_.c_str(), int(i + 1), int(count)));
-            return 0;
+            return failVolume(ARCERR_NOT_FOUND, formatText("%s %d/%d", targetPath_.c_str(), int(i + 1), int(count)),
+                              i, "");
         };
 
-        // Presence pass: every candidate's header once; per index the first match wins.
-        std::unordered_map<uint32_t, size_t> byIndex;
-        for (size_t c = 0; c < candidates.size(); ++c) {
-            ArchiveHeader volume;
-            if (readVolumeHeader(volume, candidates[c]) && volume.sameArchive(archive))
-                byIndex.emplace(volume.volumeIndex(), c);
-        }
+        const VolumeSet set = listVolumes(archive);
         for (uint32_t i = 0; i < count; ++i)
-            if (byIndex.find(i) == byIndex.end()) return missing(i);
+            if (!set.byIndex[i].present()) return missing(i);
 
-        const std::string partPath = targetPath_ + kPartSuffix;
-        FileStream output;
-        if (!output.open(partPath, CreateWrite)) {
+        part.stream = files_.open(partPath, CreateWrite);
+        if (!part.stream) {
             reportStatus(ARCERR_CREATE, targetPath_);
             return 0;
         }
+        FileStream& output = *part.stream;
 
         for (uint32_t i = 0; i < count; ++i) {
-            ArchiveHeader volume;
-            size_t chosen = 0;
-            if (!findVolume(i, archive, candidates, byIndex[i], volume, chosen)) return missing(i);
-            const std::string& path = candidates[chosen];
-            FileStream input;
-            if (!input.open(path, ReadExisting)) {
-                reportStatus(ARCERR_OPEN, path);
-                return 0;
-            }
-            ChunkStream root;
-            root.attach(input, 0, input.size());
-            ChunkStream& data = root.findChild("ZRKD").findChild("DATA");
-            if (!input.seek(data.dataPosition())) {
-                reportStatus(ARCERR_OPEN, path);
-                return 0;
-            }
-            const uint64_t length = volume.volumeDataSize();
-            // The chunk's CRC covers exactly its data; it can vouch for the piece only
-            // when the piece is the whole record.
-            checkCrc_ = length == data.dataSize();
-            storedCrc_ = 0;
-            if (volume.flags() & ArchiveHeader::kEncrypted) {
-                StreamCipher cipher;
-                cipher.setKey(password_, volume.bytes.data(), ArchiveHeader::kSize);
-                copyDecrypt(output, input, length, &cipher);
-            } else {
-                copyData(output, input, length);
-            }
-            const bool damaged = checkCrc_ && storedCrc_ != data.dataCrc();
-            checkCrc_ = false;
-            if (damaged) {
-                reportStatus(ARCERR_CRC, path);
-                return 0;
-            }
-            input.close();
+            VolumeSet::Volume volume;
+            if (!findVolume(i, archive, set, volume)) return missing(i);
+            if (!readPiece(i, volume, output)) return 0;
         }
 
         if (date.lastWriteTime() != 0) output.setLastWriteTime(date.lastWriteTime());
-        output.close();
-        if (!replaceFile(partPath, targetPath_)) {
+        if (!output.close()) {
             reportStatus(ARCERR_WRITE, targetPath_);
             return 0;
         }
-        if (date.lastWriteTime() != 0) setAttributes(targetPath_, date.attributes());
+        if (!files_.replaceFile(partPath, targetPath_)) {
+            reportStatus(ARCERR_WRITE, targetPath_);
+            return 0;
+        }
+        part.keep = true;
+        if (date.lastWriteTime() != 0) files_.setAttributes(targetPath_, date.attributes());
         return 1;
-    } catch (const TqlSChunkError&) {
-        reportStatus(ARCERR_READ, "");
     } catch (const TqlZRKAFileReadError&) {
         reportStatus(ARCERR_READ, "");
     } catch (const TqlZRKAFileWriteError&) {

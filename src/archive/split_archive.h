@@ -1,25 +1,55 @@
 // SplitArchive: reads the archive records of the executable and its volumes,
 // checks the key, and rebuilds the original file from the volumes (combine).
+//
+// Every caller uses the same few steps: open(path, key) finds the archive in an
+// executable or a volume; readArchiveInfo() gives the stored name and
+// readArchiveHeader() the header and date; listVolumes() finds the volumes beside it
+// by content; readPiece() reads one volume's piece, CRC-checked and decrypted, into a
+// stream; combine() rebuilds the original file and, when it fails, failedVolume()
+// says which volume was at fault. Failures are 1/0 results with a status code
+// reported once through the status callback. All file access goes through the
+// FileSystem the archive was made with.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "archive/archive_key.h"
 #include "archive/archive_records.h"
 #include "archive/archive_status.h"
 #include "stream/copy_buffer.h"
+#include "stream/file_system.h"
 
 namespace zrk {
 
 class ChunkStream;
 class Crc32;
-class FileStream;
 class Stream;
 class StreamCipher;
+
+// The volumes found beside an archive, by index.
+struct VolumeSet {
+    struct Volume {
+        std::string path;  // empty: missing
+        ArchiveHeader header;
+        bool present() const { return !path.empty(); }
+    };
+    std::vector<std::string> candidates;  // every "*.zrd" file of the folder, in listing order
+    std::vector<Volume> byIndex;          // one entry per volume of the archive
+    std::vector<std::string> unreadable;  // candidates that could not be opened or read
+};
+
+// The volume a failed combine or piece read was at: its index and file (empty when
+// the volume was missing).
+struct VolumeFailure {
+    uint32_t index = 0;
+    std::string path;
+};
 
 class SplitArchive {
 public:
@@ -33,7 +63,9 @@ public:
     // The combined file grows under this suffix and takes its name only when complete.
     static constexpr const char* kPartSuffix = ".zrk-part";
 
-    SplitArchive();
+    enum class OpenResult { Opened, CannotOpen, NotAnArchive };
+
+    explicit SplitArchive(FileSystem& files = systemFileSystem());
     virtual ~SplitArchive();
     SplitArchive(const SplitArchive&) = delete;
     SplitArchive& operator=(const SplitArchive&) = delete;
@@ -64,6 +96,24 @@ public:
     // Takes effect at the next initialize(); kept to what one transfer can move.
     void setBufferSize(uint32_t size);
 
+    // Finds the archive description in the executable or volume at `path` (within its
+    // first mebibyte) and takes `key`; reports nothing. The path becomes ownPath and
+    // targetPath until they are set otherwise.
+    OpenResult open(const std::string& path, const Key& key);
+    // Sets decrypt, password, useKeyFile and keyFilePath from one value.
+    void setKey(const Key& key);
+    // The volumes of `archive` in the folder of ownPath, each found by content: the
+    // first candidate in listing order with the archive's identity and the index.
+    VolumeSet listVolumes(const ArchiveHeader& archive);
+    // Appends the piece of the volume with index `index` to `output`: the CRC of the
+    // stored bytes is checked against the record's when the piece is the whole record,
+    // and the bytes are decrypted when the volume is encrypted. Progress goes on from
+    // doneBytes(). 1 on success; otherwise the failure has been reported and, where a
+    // volume was at fault, failedVolume() names it.
+    int readPiece(uint32_t index, const VolumeSet::Volume& volume, Stream& output);
+    const std::optional<VolumeFailure>& failedVolume() const { return failedVolume_; }
+    uint64_t archiveOffset() const { return archiveOffset_; }
+
     uint32_t ready() const { return ready_; }
     uint32_t decrypt() const { return decrypt_; }
     const std::string& password() const { return password_; }
@@ -75,17 +125,19 @@ private:
     enum class Locate { Ok, Open, Offset, Chunk };
     enum class Unlock { Ok, NoKey, WrongKey };
 
-    Locate locateInfo(FileStream& file, ChunkStream& root, const std::string& path, bool atOffset,
-                      ChunkStream*& container, ChunkStream*& info);
+    Locate locateInfo(std::unique_ptr<FileStream>& file, ChunkStream& root, const std::string& path,
+                      bool atOffset, ChunkStream*& container, ChunkStream*& info);
     Unlock unlockHeader(ArchiveHeader& header) const;
     void reportCandidate(uint32_t code, const std::string& path);
     void copyBlocks(Stream& output, Stream& input, uint64_t length, StreamCipher* cipher);
     bool copyOverlapped(Stream& output, Stream& input, uint64_t length, StreamCipher* cipher);
     // One block into `buffer`: read, CRC of the stored bytes, decryption. False on a short read.
     bool prepareBlock(Stream& input, unsigned char* buffer, uint32_t k, StreamCipher* cipher, const Crc32& crc);
-    bool findVolume(uint32_t index, const ArchiveHeader& archive, const std::vector<std::string>& candidates,
-                    size_t preferred, ArchiveHeader& volume, size_t& chosen);
+    bool findVolume(uint32_t index, const ArchiveHeader& archive, const VolumeSet& set, VolumeSet::Volume& found);
+    int copyPiece(uint32_t index, const VolumeSet::Volume& volume, Stream& output);
+    int failVolume(uint32_t code, const std::string& detail, uint32_t index, const std::string& path);
 
+    FileSystem& files_;
     uint32_t ready_ = 0;
     uint32_t decrypt_ = 0;
     std::string password_;
@@ -106,6 +158,9 @@ private:
     // stored bytes of the piece being copied.
     bool combining_ = false;
     std::set<std::string> reportedCandidates_;
+    // During listVolumes: where unreadable candidates are collected.
+    std::vector<std::string>* unreadable_ = nullptr;
+    std::optional<VolumeFailure> failedVolume_;
     bool checkCrc_ = false;
     uint32_t storedCrc_ = 0;
 };

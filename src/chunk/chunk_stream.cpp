@@ -122,10 +122,10 @@ int ChunkStream::finishData() {
     return ok;
 }
 
-ChunkStream& ChunkStream::findChild(const std::string& tag) {
-    for (const auto& child : children_)
-        if (child->tagName() == tag) return *child;
-    if (stream_ == nullptr) throw TqlSChunkError();
+ChunkStream* ChunkStream::child(const std::string& tag) {
+    for (const auto& known : children_)
+        if (known->tagName() == tag) return known.get();
+    if (stream_ == nullptr) return nullptr;
 
     const auto wanted = tagBytes(tag);
     const uint64_t limit = saturatingAdd(header_.headerSize(), paddedSize_);
@@ -142,16 +142,22 @@ ChunkStream& ChunkStream::findChild(const std::string& tag) {
         auto padded = candidate.paddedSize();
         if (!padded) break;
         if (std::memcmp(bytes, wanted.data(), wanted.size()) == 0) {
-            auto child = std::make_unique<ChunkStream>();
-            child->setHeader(bytes);
-            child->attach(*stream_, position_ + offset, *padded);
-            children_.push_back(std::move(child));
-            return *children_.back();
+            auto found = std::make_unique<ChunkStream>();
+            found->setHeader(bytes);
+            found->attach(*stream_, position_ + offset, *padded);
+            children_.push_back(std::move(found));
+            return children_.back().get();
         }
         if (*padded > UINT64_MAX - ChunkHeader::kSize - offset) break;
         offset += ChunkHeader::kSize + *padded;
     }
-    throw TqlSChunkError();
+    return nullptr;
+}
+
+ChunkStream& ChunkStream::findChild(const std::string& tag) {
+    ChunkStream* found = child(tag);
+    if (!found) throw TqlSChunkError();
+    return *found;
 }
 
 const unsigned char* ChunkStream::dataBuffer() const { return data_.get(); }

@@ -42,7 +42,9 @@ public:
     // dataSize and dataCrc. Does not write the header.
     virtual int finishData();
     // The first child with this tag: from the list, else by scanning the stream.
-    // Throws TqlSChunkError when the scan fails or ends without a match.
+    // Null when the scan fails or ends without a match: an absent record is an answer.
+    ChunkStream* child(const std::string& tag);
+    // child(tag), for records that must be there: throws TqlSChunkError instead of null.
     virtual ChunkStream& findChild(const std::string& tag);
     virtual const unsigned char* dataBuffer() const;
     virtual uint64_t paddedSize() const;

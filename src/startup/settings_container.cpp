@@ -2,8 +2,8 @@
 #include "startup/settings_container.h"
 
 #include "chunk/chunk_stream.h"
+#include "chunk/chunk_tags.h"
 #include "chunk/locate_chunk.h"
-#include "error/tql_exception.h"
 #include "stream/byte_order.h"
 #include "stream/file_stream.h"
 #include "stream/stream.h"
@@ -41,28 +41,26 @@ MessageTable readTable(Stream& stream, const ChunkStream& leaf) {
 
 int readSettingsContainer(Stream& stream, uint64_t position, uint64_t length,
                           PayloadSettings& settings, MessageTable& table) {
-    try {
-        ChunkStream root;
-        root.attach(stream, position, length);
-        ChunkStream& container = root.findChild("ZRKS");
-        ChunkStream& info = container.findChild("INFO");
-        // A leaf shorter than the record does not hold it, whatever bytes follow.
-        if (info.dataSize() < PayloadSettings::kSize) return 0;
-        unsigned char record[PayloadSettings::kSize];
-        if (!stream.seek(info.dataPosition())) return 0;
-        if (stream.read(record, PayloadSettings::kSize) != int32_t(PayloadSettings::kSize)) return 0;
-        ChunkStream& data = container.findChild("DATA");
-        MessageTable loaded = readTable(stream, data);
-        settings = PayloadSettings::fromBytes(record);
-        table = std::move(loaded);
-        return 1;
-    } catch (const TqlSChunkError&) {
-        return 0;
-    }
+    ChunkStream root;
+    root.attach(stream, position, length);
+    ChunkStream* container = root.child(tags::kSettings);
+    ChunkStream* info = container ? container->child(tags::kInfo) : nullptr;
+    if (!info) return 0;
+    // A leaf shorter than the record does not hold it, whatever bytes follow.
+    if (info->dataSize() < PayloadSettings::kSize) return 0;
+    unsigned char record[PayloadSettings::kSize];
+    if (!stream.seek(info->dataPosition())) return 0;
+    if (stream.read(record, PayloadSettings::kSize) != int32_t(PayloadSettings::kSize)) return 0;
+    ChunkStream* data = container->child(tags::kData);
+    if (!data) return 0;
+    MessageTable loaded = readTable(stream, *data);
+    settings = PayloadSettings::fromBytes(record);
+    table = std::move(loaded);
+    return 1;
 }
 
 int loadSettingsFromFile(const std::string& path, PayloadSettings& settings, MessageTable& table) {
-    uint64_t position = locateChunk(path, "ZRKS");
+    uint64_t position = locateChunk(path, tags::kSettings);
     if (position == kChunkNotFound) return 0;
     FileStream file;
     if (!file.openRead(path)) return 0;
@@ -75,36 +73,33 @@ int loadSettingsFromFile(const std::string& path, PayloadSettings& settings, Mes
 
 int writeSettingsContainer(ChunkStream& root, Stream& stream, const PayloadSettings& settings,
                            const MessageTable& table) {
-    try {
-        if (!root.addChild("ZRKS")) return 0;
-        ChunkStream& container = root.findChild("ZRKS");
+    // Each child is reached right after it was added, from the list searched first.
+    if (!root.addChild(tags::kSettings)) return 0;
+    ChunkStream& container = *root.child(tags::kSettings);
 
-        if (!container.addChild("INFO")) return 0;
-        ChunkStream& info = container.findChild("INFO");
-        unsigned char record[PayloadSettings::kStoredLeafSize] = {};
-        settings.toBytes(record);
-        if (!stream.seek(info.dataPosition()) || !info.writeData(record, sizeof record) ||
-            !info.finishData() || !info.writeHeader())
-            return 0;
+    if (!container.addChild(tags::kInfo)) return 0;
+    ChunkStream& info = *container.child(tags::kInfo);
+    unsigned char record[PayloadSettings::kStoredLeafSize] = {};
+    settings.toBytes(record);
+    if (!stream.seek(info.dataPosition()) || !info.writeData(record, sizeof record) ||
+        !info.finishData() || !info.writeHeader())
+        return 0;
 
-        if (!container.addChild("DATA")) return 0;
-        ChunkStream& data = container.findChild("DATA");
-        if (!stream.seek(data.dataPosition())) return 0;
-        for (size_t i = 0; i < kMessageCount; ++i) {
-            const std::string& text = table[i];
-            if (text.size() > UINT32_MAX) return 0;
-            unsigned char prefix[4];
-            storeLe32(prefix, uint32_t(text.size()));
-            if (!data.writeData(prefix, 4)) return 0;
-            // No transfer for an empty text: a failed write of nothing would go unnoticed.
-            if (!text.empty() && !data.writeData(text.data(), text.size())) return 0;
-        }
-        if (!data.finishData() || !data.writeHeader()) return 0;
-
-        return container.updateFromChildren() && container.writeHeader() ? 1 : 0;
-    } catch (const TqlSChunkError&) {
-        return 0;  // not reached: both children were just added to the lists searched
+    if (!container.addChild(tags::kData)) return 0;
+    ChunkStream& data = *container.child(tags::kData);
+    if (!stream.seek(data.dataPosition())) return 0;
+    for (size_t i = 0; i < kMessageCount; ++i) {
+        const std::string& text = table[i];
+        if (text.size() > UINT32_MAX) return 0;
+        unsigned char prefix[4];
+        storeLe32(prefix, uint32_t(text.size()));
+        if (!data.writeData(prefix, 4)) return 0;
+        // No transfer for an empty text: a failed write of nothing would go unnoticed.
+        if (!text.empty() && !data.writeData(text.data(), text.size())) return 0;
     }
+    if (!data.finishData() || !data.writeHeader()) return 0;
+
+    return container.updateFromChildren() && container.writeHeader() ? 1 : 0;
 }
 
 int writeSettingsContainer(Stream& stream, uint64_t position, const PayloadSettings& settings,

@@ -13,7 +13,8 @@ using Handle = FileStream::Handle;
 
 // `mode` is one of the five OpenMode values; `absolutePath` is already resolved.
 Handle openFile(const std::string& absolutePath, uint32_t mode);
-void closeFile(Handle handle);
+// False when the system reports that data could not be written out.
+bool closeFile(Handle handle);
 bool readFile(Handle handle, void* buffer, uint32_t count, uint32_t& done);
 bool writeFile(Handle handle, const void* buffer, uint32_t count, uint32_t& done);
 bool seekFile(Handle handle, uint64_t position);

@@ -65,9 +65,9 @@ int FileStream::open(const std::string& path, uint32_t mode) {
 }
 
 int FileStream::close() {
-    if (handle_ != kInvalidHandle) file_backend::closeFile(handle_);
+    const bool closed = handle_ == kInvalidHandle || file_backend::closeFile(handle_);
     handle_ = kInvalidHandle;
-    return 1;
+    return closed ? 1 : 0;
 }
 
 int FileStream::loadWhole(const std::string& path) {

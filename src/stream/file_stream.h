@@ -40,6 +40,8 @@ public:
     // Resolves `path` against the base folder; the file is shared for reading only.
     // Stores path and mode even when it fails. A handle still open is closed first.
     virtual int open(const std::string& path, uint32_t mode);
+    // 1 when the file closed cleanly (or none was open); 0 when the system reported an
+    // error, such as data it could not write out. The handle is gone either way.
     virtual int close();
     // Opens for reading and reads the whole file into the loaded buffer; the file stays open.
     virtual int loadWhole(const std::string& path);
@@ -51,7 +53,7 @@ public:
 
     // Sets the open file's last-write time from a Windows FILETIME value (100 ns units
     // since 1601-01-01 UTC). 1 on success, 0 on failure.
-    int setLastWriteTime(uint64_t fileTime);
+    virtual int setLastWriteTime(uint64_t fileTime);
 
 private:
     std::string path_;

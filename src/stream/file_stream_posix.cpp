@@ -34,7 +34,10 @@ Handle openFile(const std::string& absolutePath, uint32_t mode) {
     return Handle(intptr_t(fd));
 }
 
-void closeFile(Handle handle) { ::close(descriptor(handle)); }
+bool closeFile(Handle handle) {
+    // The descriptor is gone even when close fails (EINTR included): never retried.
+    return ::close(descriptor(handle)) == 0 || errno == EINTR;
+}
 
 bool readFile(Handle handle, void* buffer, uint32_t count, uint32_t& done) {
     ssize_t n;

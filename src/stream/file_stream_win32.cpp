@@ -32,7 +32,7 @@ Handle openFile(const std::string& absolutePath, uint32_t mode) {
     return reinterpret_cast<Handle>(handle);
 }
 
-void closeFile(Handle handle) { CloseHandle(systemHandle(handle)); }
+bool closeFile(Handle handle) { return CloseHandle(systemHandle(handle)) != 0; }
 
 bool readFile(Handle handle, void* buffer, uint32_t count, uint32_t& done) {
     DWORD n = 0;

@@ -38,11 +38,13 @@ int createFolder(const std::string& path);
 // Take absolute local paths. kNoAttributes when the path does not exist.
 uint32_t getAttributes(const std::string& path);
 int setAttributes(const std::string& path, uint32_t attributes);
-// Appends the files (not folders, not temporary files) matching `pattern` in `folder`,
-// in the file system's order; returns how many were appended.
 // Moves the file `from` over `to` in one step, replacing a file of that name; both are
 // resolved against the base folder. 1 on success; on failure `to` is unchanged.
 int replaceFile(const std::string& from, const std::string& to);
+// Removes one file (not a folder), resolved against the base folder. 1 on success.
+int removeFile(const std::string& path);
+// Appends the files (not folders, not temporary files) matching `pattern` in `folder`,
+// in the file system's order; returns how many were appended.
 uint32_t listFiles(const std::string& folder, const std::string& pattern, std::vector<FileEntry>& entries);
 
 } // namespace zrk

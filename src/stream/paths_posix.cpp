@@ -98,6 +98,10 @@ int replaceFile(const std::string& from, const std::string& to) {
     return std::rename(a.c_str(), b.c_str()) == 0 ? 1 : 0;
 }
 
+int removeFile(const std::string& path) {
+    return ::unlink(posix_path::toHost(makeAbsolute(path)).c_str()) == 0 ? 1 : 0;
+}
+
 int setAttributes(const std::string& path, uint32_t attributes) {
     const std::string host = posix_path::toHost(path);
     struct stat info;

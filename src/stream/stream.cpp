@@ -12,31 +12,7 @@ Stream::~Stream() = default;
 
 uint32_t Stream::isAtEnd() const { return endFlag_; }
 
-uint8_t Stream::readU8() {
-    unsigned char b[1] = {};
-    read(b, 1);
-    return b[0];
-}
-
 int32_t Stream::writeU8(uint8_t value) { return write(&value, 1); }
-
-uint16_t Stream::readU16() {
-    unsigned char b[2] = {};
-    read(b, 2);
-    return loadLe16(b);
-}
-
-int32_t Stream::writeU16(uint16_t value) {
-    unsigned char b[2];
-    storeLe16(b, value);
-    return write(b, 2);
-}
-
-uint32_t Stream::readU32() {
-    unsigned char b[4] = {};
-    read(b, 4);
-    return loadLe32(b);
-}
 
 int32_t Stream::writeU32(uint32_t value) {
     unsigned char b[4];

@@ -29,12 +29,8 @@ public:
     // The current position, or kNoPosition on failure.
     virtual uint64_t tell() = 0;
 
-    // One read or write each; short transfers are not reported (missing bytes read as 0).
-    virtual uint8_t readU8();
+    // One write each, little-endian; the count written, as write() returns it.
     virtual int32_t writeU8(uint8_t value);
-    virtual uint16_t readU16();
-    virtual int32_t writeU16(uint16_t value);
-    virtual uint32_t readU32();
     virtual int32_t writeU32(uint32_t value);
 
     // A 32-bit little-endian byte count, then that many bytes. A short stream, or a

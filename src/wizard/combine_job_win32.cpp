@@ -1,7 +1,6 @@
 // The combine job, its progress sink and its status sink (see combine_job_win32.h).
 #include "wizard/combine_job_win32.h"
 
-#include "chunk/locate_chunk.h"
 #include "error/tql_exception.h"
 #include "stream/paths.h"
 #include "text/call_wrappers_win32.h"
@@ -66,6 +65,12 @@ int32_t onArchiveStatus(uint32_t code, const std::string& detail, SplitArchive&)
     return 0;
 }
 
+Key wizardKey(const CombineWizard& wizard) {
+    if (wizard.keyMode == 1) return Key::password(wizard.password);
+    if (wizard.keyMode == 2) return Key::keyFile(wizard.keyFilePath);
+    return Key();
+}
+
 int runCombineJob() {
     CombineWizard& wizard = combineWizard();
     wizard.jobRunning = 1;
@@ -74,16 +79,7 @@ int runCombineJob() {
     archive.setProgressCallback(onCombineProgress);
     archive.setStatusCallback(onArchiveStatus);
     const std::string exe = modulePath();
-    const uint64_t offset = locateChunk(exe, "ZRKD");
-    if (offset == kChunkNotFound) return 0;
-    archive.setArchiveOffset(offset);
-    if (wizard.keyMode > 0) archive.setDecrypt(1);
-    if (wizard.keyMode == 1) archive.setPassword(wizard.password);
-    if (wizard.keyMode == 2) {
-        archive.setUseKeyFile(1);
-        archive.setKeyFilePath(wizard.keyFilePath);
-    }
-    archive.setOwnPath(exe);
+    if (archive.open(exe, wizardKey(wizard)) != SplitArchive::OpenResult::Opened) return 0;
     std::string name;
     try {
         name = archive.readArchiveInfo(exe);

@@ -4,6 +4,7 @@
 
 #include "archive/split_archive.h"
 #include "startup/message_table.h"
+#include "wizard/wizard_pages.h"
 
 #include <cstdint>
 #include <optional>
@@ -28,6 +29,8 @@ std::string statusBoxText(const MessageTable& table, const StatusMessage& entry,
 inline constexpr size_t kJobFailedText = 20;
 inline constexpr size_t kNoticeCaption = 21;
 
+// The key the wizard's choices give: none, its password, or its key file.
+Key wizardKey(const CombineWizard& wizard);
 // 1 when the output file was written.
 int runCombineJob();
 // The combine thread's step; posts CMD_SHOW_FINISHED (after a failure notice and a

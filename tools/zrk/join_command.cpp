@@ -8,7 +8,6 @@
 #include "commands.h"
 #include "interrupt.h"
 #include "progress_bar.h"
-#include "stream/file_stream.h"
 #include "stream/paths.h"
 #include "tool_support.h"
 
@@ -16,8 +15,7 @@ namespace zrk::tool {
 
 int runJoin(const JoinRequest& request) {
     const std::string exe = corePath(request.executable);
-    Key key;
-    readKey(request.key, false, key);
+    const Key key = readKey(request.key, false);
     SplitArchive archive;
     StatusRecorder status;
     status.attach(archive);
@@ -40,7 +38,8 @@ int runJoin(const JoinRequest& request) {
     ProgressBar bar("join");
     archive.setTargetPath(target);
     // The combine goes on while its progress call returns; Ctrl-C leaves it by the
-    // exception, after the block in hand, with its files closed on the way out.
+    // exception, after the block in hand, and the combine removes its part file on
+    // the way out.
     archive.setProgressCallback([&bar](uint64_t done, uint64_t total, SplitArchive&) {
         bar.update(done, total);
         throwIfInterrupted();
@@ -54,33 +53,24 @@ int runJoin(const JoinRequest& request) {
         ok = archive.combine();
     } catch (const Interrupted&) {
         bar.finish();
-        // The part file is ours once the combine has written to it.
+        // Bytes were written only once the combine had made the part file its own.
+        const bool written = archive.doneBytes() != 0;
         std::string what = "no part file had been written";
-        if (pathExists(part) && (!partExisted || archive.doneBytes() != 0)) {
-            std::error_code error;
-            std::filesystem::remove(hostOf(part), error);
-            what = error ? "the part file " + shownPath(part) + " could not be removed: " + error.message()
-                         : "the part file was removed";
-        }
+        if (written) what = pathExists(part) ? "the part file " + shownPath(part) + " could not be removed"
+                                             : "the part file was removed";
         std::string reason = "interrupted";
-        if (archive.doneBytes() != 0)
-            reason += " after " + sizeText(archive.doneBytes()) + " of " + sizeText(archive.totalBytes());
+        if (written) reason += " after " + sizeText(archive.doneBytes()) + " of " + sizeText(archive.totalBytes());
         throw Interrupted(reason + "; " + what + "; " + shownPath(target) +
                           (targetExisted ? " is unchanged" : " was not made"));
     }
     bar.finish();
     if (!ok) {
-        // A half-written file of ours is no use to anyone.
-        if (!partExisted && pathExists(part)) {
-            std::error_code ignored;
-            std::filesystem::remove(hostOf(part), ignored);
-        }
-        // A read failure inside the copy names no file: find the volume that caused it.
+        // A failure inside a piece names no file in its report; the archive knows which
+        // volume it was reading.
         const auto& last = status.reports.empty() ? std::pair<uint32_t, std::string>{} : status.reports.back();
-        if (last.first == ARCERR_READ && last.second.empty()) {
-            const std::string volume = diagnoseVolumes(exe, key);
-            if (!volume.empty()) throw ToolError(volume);
-        }
+        const std::optional<VolumeFailure>& failed = archive.failedVolume();
+        if (failed && !failed->path.empty() && last.second.empty())
+            throw ToolError(statusReason(last.first, failed->path, exe));
         throw ToolError(status.reason(exe));
     }
     std::cout << "rebuilt " << shownPath(target) << " (" << sizeText(archive.totalBytes()) << ")\n";

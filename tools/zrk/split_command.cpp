@@ -4,6 +4,7 @@
 
 #include "archive/archive_writer.h"
 #include "chunk/chunk_stream.h"
+#include "chunk/chunk_tags.h"
 #include "chunk/locate_chunk.h"
 #include "commands.h"
 #include "english_messages.h"
@@ -42,7 +43,7 @@ uint64_t settingsContainerSize(const MessageTable& messages) {
     root.attach(stream, 0, 0);
     if (!writeSettingsContainer(root, stream, PayloadSettings::builtin(), messages))
         throw ToolError("the wizard's texts do not fit in a settings container");
-    return root.findChild("ZRKS").totalSize();
+    return root.child(tags::kSettings)->totalSize();
 }
 
 } // namespace
@@ -94,8 +95,7 @@ int runSplit(const SplitRequest& request) {
     }
     if (!pathExists(folder) && !createFolder(folder)) throw ToolError(shownPath(folder) + ": cannot create the folder");
 
-    Key key;
-    readKey(request.key, true, key);
+    const Key key = readKey(request.key, true);
 
     ProgressBar bar("split");
     ArchiveWriterOptions options;
@@ -105,8 +105,8 @@ int runSplit(const SplitRequest& request) {
     options.outputName = stem;
     options.volumeSize = request.volumeSize;
     options.volumeCount = uint32_t(request.volumeCount);
-    options.password = key.password;
-    options.keyFilePath = key.keyFile;
+    if (key.kind() == Key::Kind::Password) options.password = key.value();
+    if (key.kind() == Key::Kind::KeyFile) options.keyFilePath = key.value();
     options.messages = messages;
     // Ctrl-C leaves the writer by the exception, after the block in hand.
     options.progress = [&bar](uint64_t done, uint64_t total) {
@@ -119,15 +119,13 @@ int runSplit(const SplitRequest& request) {
         ok = writer.write();
     } catch (const Interrupted&) {
         bar.finish();
-        // The volumes written so far make no archive without the rest and the program,
-        // which is written last.
+        // The writer has removed the volumes it began: they make no archive without the
+        // rest and the program, which is written last.
         size_t removed = 0;
         std::string kept;
         for (const std::string& volume : writer.volumePaths()) {
-            std::error_code error;
-            if (!pathExists(volume)) continue;
-            if (std::filesystem::remove(hostOf(volume), error)) ++removed;
-            else if (kept.empty()) kept = "; " + shownPath(volume) + " could not be removed: " + error.message();
+            if (!pathExists(volume)) ++removed;
+            else if (kept.empty()) kept = "; " + shownPath(volume) + " could not be removed";
         }
         throw Interrupted(formatText("interrupted; the %zu volume%s begun so far %s removed", removed,
                                      removed == 1 ? "" : "s", removed == 1 ? "was" : "were") +

@@ -6,7 +6,6 @@
 
 #include "archive/archive_records.h"
 #include "archive/archive_status.h"
-#include "chunk/locate_chunk.h"
 #include "console.h"
 #include "interrupt.h"
 #include "stream/paths.h"
@@ -50,40 +49,43 @@ std::string shownPath(const std::string& core) {
     return text;
 }
 
-Key::~Key() { wipeString(password); }
-
-void readKey(const KeyOptions& options, bool confirm, Key& key) {
+Key readKey(const KeyOptions& options, bool confirm) {
     if (!options.keyFile.empty()) {
-        key.keyFile = corePath(options.keyFile);
-        if (!pathExists(key.keyFile) || (getAttributes(key.keyFile) & kAttributeFolder))
+        const std::string path = corePath(options.keyFile);
+        if (!pathExists(path) || (getAttributes(path) & kAttributeFolder))
             throw ToolError(options.keyFile + ": the key file does not exist");
-        return;
+        return Key::keyFile(path);
     }
+    std::string password;
+    struct Wipe {
+        std::string& s;
+        ~Wipe() { wipeString(s); }
+    } wipe{password};
     if (!options.passwordFile.empty()) {
         std::ifstream file(hostPath(options.passwordFile), std::ios::binary);
         if (!file) throw ToolError(options.passwordFile + ": cannot read the password file");
-        std::getline(file, key.password);
+        std::getline(file, password);
         // Editors on Windows like to start a UTF-8 file with a byte-order mark.
-        if (key.password.rfind("\xEF\xBB\xBF", 0) == 0) key.password.erase(0, 3);
-        if (!key.password.empty() && key.password.back() == '\r') key.password.pop_back();
-        if (key.password.empty()) throw ToolError(options.passwordFile + ": the first line (the password) is empty");
-        return;
+        if (password.rfind("\xEF\xBB\xBF", 0) == 0) password.erase(0, 3);
+        if (!password.empty() && password.back() == '\r') password.pop_back();
+        if (password.empty()) throw ToolError(options.passwordFile + ": the first line (the password) is empty");
+        return Key::password(password);
     }
-    if (options.prompt) {
-        if (!readHiddenLine("Password: ", key.password)) {
-            throwIfInterrupted();  // Ctrl-C at the prompt ends the wait (and the echo is back on)
-            throw ToolError("no password was entered");
-        }
-        if (key.password.empty()) throw ToolError("the password is empty");
-        if (confirm) {
-            std::string again;
-            const bool read = readHiddenLine("Repeat the password: ", again);
-            const bool same = read && again == key.password;
-            wipeString(again);
-            if (!read) throwIfInterrupted();
-            if (!same) throw ToolError("the two passwords differ");
-        }
+    if (!options.prompt) return Key();
+    if (!readHiddenLine("Password: ", password)) {
+        throwIfInterrupted();  // Ctrl-C at the prompt ends the wait (and the echo is back on)
+        throw ToolError("no password was entered");
     }
+    if (password.empty()) throw ToolError("the password is empty");
+    if (confirm) {
+        std::string again;
+        const bool read = readHiddenLine("Repeat the password: ", again);
+        const bool same = read && again == password;
+        wipeString(again);
+        if (!read) throwIfInterrupted();
+        if (!same) throw ToolError("the two passwords differ");
+    }
+    return Key::password(password);
 }
 
 void StatusRecorder::attach(SplitArchive& archive) {
@@ -138,17 +140,13 @@ void openArchive(SplitArchive& archive, const std::string& path, const Key& key)
     if (!pathExists(path) || (getAttributes(path) & kAttributeFolder))
         throw ToolError(shownPath(path) + ": no such file");
     if (!archive.ready()) throw ToolError("out of memory for the transfer buffer");
-    const uint64_t offset = locateChunk(path, "ZRKD");
-    if (offset == kChunkNotFound) throw ToolError(shownPath(path) + ": not a ZRK archive (no archive description)");
-    archive.setArchiveOffset(offset);
-    archive.setOwnPath(path);
-    if (!key.keyFile.empty()) {
-        archive.setDecrypt(1);
-        archive.setUseKeyFile(1);
-        archive.setKeyFilePath(key.keyFile);
-    } else if (!key.password.empty()) {
-        archive.setDecrypt(1);
-        archive.setPassword(key.password);
+    switch (archive.open(path, key)) {
+    case SplitArchive::OpenResult::CannotOpen:
+        throw ToolError(shownPath(path) + ": cannot open the file");
+    case SplitArchive::OpenResult::NotAnArchive:
+        throw ToolError(shownPath(path) + ": not a ZRK archive (no archive description)");
+    case SplitArchive::OpenResult::Opened:
+        break;
     }
 }
 

@@ -8,24 +8,15 @@
 #include <utility>
 #include <vector>
 
+#include "archive/archive_key.h"
 #include "archive/split_archive.h"
 #include "commands.h"
 
 namespace zrk::tool {
 
-// A password or a key file path, wiped when done.
-struct Key {
-    std::string password;
-    std::string keyFile;  // core path
-    Key() = default;
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
-    ~Key();
-    bool given() const { return !password.empty() || !keyFile.empty(); }
-};
-
-// Reads the key the options name; `confirm` asks for a prompted password twice.
-void readKey(const KeyOptions& options, bool confirm, Key& key);
+// The key the options name (a key file as a core path); `confirm` asks for a
+// prompted password twice.
+Key readKey(const KeyOptions& options, bool confirm);
 
 // Collects the status reports of an archive, the last one being the reason for a failure.
 struct StatusRecorder {
@@ -37,13 +28,9 @@ struct StatusRecorder {
 
 std::string statusReason(uint32_t code, const std::string& detail, const std::string& subject);
 
-// Prepares `archive` for the executable or volume at `path` (core form): the offset
-// of its description, the key. Throws when the file holds no archive.
+// Opens the executable or volume at `path` (core form) with `key`; throws when the
+// file cannot be read or holds no archive.
 void openArchive(SplitArchive& archive, const std::string& path, const Key& key);
-
-// The first missing or damaged volume of the archive at `path`, named, or empty when
-// every volume reads back sound (or the archive cannot be opened).
-std::string diagnoseVolumes(const std::string& path, const Key& key);
 
 // A core path as the standard library takes it.
 std::filesystem::path hostOf(const std::string& core);
