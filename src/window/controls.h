@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/windows_api.h"
-#include "startup/message_table.h"
+#include "startup/message_texts.h"
 
 #include <cstdint>
 #include <string>
@@ -24,7 +24,8 @@ struct ButtonSize {
     int32_t width;
     int32_t height;
 };
-// The wizard's common button size from texts 0, 1, 4 and 3 as measured in `dc`.
+// The wizard's common button size from the Back, Next, Finish and Cancel texts as
+// measured in `dc`.
 ButtonSize measureButtons(HDC dc, const MessageTable& messages);
 
 // Enables the password edit or the key-file edit and browse button by the radios.

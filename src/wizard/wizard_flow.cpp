@@ -16,13 +16,11 @@ namespace zrk {
 
 namespace {
 
-constexpr size_t kErrorCaption = 31;
-
-const std::string& text(size_t index) { return (*combineWizard().messages)[index]; }
+const std::string& text(MessageText index) { return (*combineWizard().messages)[index]; }
 
 void post(HWND window, int command) { PostMessageA(window, WM_COMMAND, WPARAM(command), 0); }
 
-int notice(HWND window, const std::string& body, size_t caption, UINT style) {
+int notice(HWND window, const std::string& body, MessageText caption, UINT style) {
     return messageBox(window, body, text(caption), style);
 }
 
@@ -53,16 +51,16 @@ void checkOutputFolder(HWND window) {
         return;
     }
     if (wizard.outputFolder.empty()) {
-        notice(window, text(30), 21, MB_OK);
+        notice(window, text(kTextPathInvalid), kTextNoticeCaption, MB_OK);
         return;
     }
-    notice(window, text(29) + "\n" + quoted(wizard.outputFolder), 21, MB_OK);
-    if (notice(window, text(26), 21, MB_YESNO) != IDYES) return;
+    notice(window, text(kTextPathMissing) + "\n" + quoted(wizard.outputFolder), kTextNoticeCaption, MB_OK);
+    if (notice(window, text(kTextAskCreateFolder), kTextNoticeCaption, MB_YESNO) != IDYES) return;
     if (createFolder(wizard.outputFolder)) {
         post(window, CMD_SHOW_READY);
         return;
     }
-    notice(window, text(39) + "\n" + wizard.outputFolder, kErrorCaption, MB_OK);
+    notice(window, text(kTextCannotCreateFolder) + "\n" + wizard.outputFolder, kTextErrorCaption, MB_OK);
 }
 
 bool isChecked(HWND window, int id) {
@@ -82,7 +80,9 @@ void checkKey(HWND window) {
         const bool usable = !path.empty() && pathExists(path) && attributes != kNoAttributes &&
                             !(attributes & (kAttributeFolder | kAttributeTemporary));
         if (!usable) {
-            notice(window, path.empty() ? text(28) : text(27) + "\n" + quoted(path), 21, MB_OK);
+            const std::string body =
+                path.empty() ? text(kTextKeyFileInvalid) : text(kTextKeyFileMissing) + "\n" + quoted(path);
+            notice(window, body, kTextNoticeCaption, MB_OK);
             post(window, CMD_SHOW_DECRYPTION);
             return;
         }
@@ -179,7 +179,7 @@ int32_t wizardCommandHandler(HWND window, UINT, WPARAM wParam, LPARAM) {
 
 int32_t wizardCloseHandler(HWND window, UINT, WPARAM, LPARAM) {
     if (!combineWizard().jobRunning) return 1;
-    if (notice(window, text(22), 21, MB_YESNO) != IDYES) return 0;
+    if (notice(window, text(kTextAskStopCombine), kTextNoticeCaption, MB_YESNO) != IDYES) return 0;
     combineThread().terminate();
     animationThread().terminate();
     return 1;

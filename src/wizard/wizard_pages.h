@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/windows_api.h"
-#include "startup/message_table.h"
+#include "startup/message_texts.h"
 #include "startup/payload_settings.h"
 #include "window/window.h"
 

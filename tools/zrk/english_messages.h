@@ -1,7 +1,7 @@
 // The English message table a payload can carry instead of the built-in Japanese one.
 #pragma once
 
-#include "startup/message_table.h"
+#include "startup/message_texts.h"
 
 namespace zrk::tool {
 
