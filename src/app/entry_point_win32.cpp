@@ -3,7 +3,7 @@
 #include "app/payload_loader.h"
 #include "error/error_reporter.h"
 #include "error/tql_exception.h"
-#include "platform/windows_api.h"
+#include "platform/handle_traits_win32.h"
 #include "stream/paths.h"
 #include "text/utf.h"
 #include "window/controls.h"
@@ -32,13 +32,12 @@ int32_t runWizard(HINSTANCE instance, CombineWizard& wizard) {
     animationThread().start();
     combineThread().begin(combineThreadStep);
 
-    wizard.font = createWizardFont(wizard.settings.fontPointSize);
+    const FontHandle font(createWizardFont(wizard.settings.fontPointSize));
+    wizard.font = font.get();
     PostMessageA(window.handle(), WM_COMMAND, CMD_SHOW_INTRO, 0);
     window.runMessageLoop();
-    const int32_t exitCode = window.exitCode();
-    DeleteObject(wizard.font);
     wizard.font = nullptr;
-    return exitCode;
+    return window.exitCode();
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 #include <memory>
 #include <new>
 
-#include "platform/windows_api.h"
+#include "platform/handle_traits_win32.h"
 #include "stream/path_backend.h"
 #include "stream/paths.h"
 #include "text/ansi_win32.h"
@@ -13,22 +13,6 @@
 
 namespace zrk {
 namespace {
-
-// Closes a file search; FindFirstFile fails with INVALID_HANDLE_VALUE, not null.
-class FindHandle {
-public:
-    explicit FindHandle(HANDLE handle) : handle_(handle) {}
-    ~FindHandle() {
-        if (valid()) FindClose(handle_);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 // getAttributes and setAttributes prefix every path, even one that already starts
 // with two backslashes: their callers pass absolute local paths.
@@ -56,7 +40,7 @@ int pathExists(const std::string& path) {
     // The wrapper puts the long-path prefix in front on the wide route.
     FileEntry entry;
     FindHandle search(findFirstFile(pattern, entry));
-    return search.valid() ? 1 : 0;
+    return search ? 1 : 0;
 }
 
 uint32_t getAttributes(const std::string& path) {
@@ -97,7 +81,7 @@ uint32_t listFiles(const std::string& folder, const std::string& pattern, std::v
     const std::string search = joinPath(folder, pattern);
     FileEntry entry;
     FindHandle handle(findFirstFile(search, entry));
-    if (!handle.valid()) return 0;
+    if (!handle) return 0;
     uint32_t count = 0;
     do {
         if (entry.attributes & (kAttributeFolder | kAttributeTemporary)) continue;

@@ -19,8 +19,8 @@ HWND createWindowEx(DWORD exStyle, std::string_view className, std::string_view 
 
 BOOL textExtent(HDC dc, std::string_view text, SIZE* size);
 
-// The caller closes the handle with FindClose. `entry` is filled after every
-// call; when the call failed it holds an empty name and zeros.
+// The caller closes the handle with FindClose (a FindHandle does). `entry` is filled
+// after every call; when the call failed it holds an empty name and zeros.
 HANDLE findFirstFile(std::string_view pattern, FileEntry& entry);
 BOOL findNextFile(HANDLE handle, FileEntry& entry);
 

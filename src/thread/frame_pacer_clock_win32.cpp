@@ -2,7 +2,7 @@
 // from the system folder at first use rather than imported.
 #include "thread/frame_pacer.h"
 
-#include "platform/windows_api.h"
+#include "platform/handle_traits_win32.h"
 #include "text/system_library_win32.h"
 
 namespace zrk {
@@ -21,12 +21,9 @@ class MultimediaClock final : public PacerClock {
 public:
     MultimediaClock()
         : module_(loadSystemLibrary("winmm.dll")),
-          timeGetTime_(resolve<TimeGetTime>(module_, "timeGetTime")),
-          timeBeginPeriod_(resolve<TimePeriod>(module_, "timeBeginPeriod")),
-          timeEndPeriod_(resolve<TimePeriod>(module_, "timeEndPeriod")) {}
-    ~MultimediaClock() override {
-        if (module_ != nullptr) FreeLibrary(module_);
-    }
+          timeGetTime_(resolve<TimeGetTime>(module_.get(), "timeGetTime")),
+          timeBeginPeriod_(resolve<TimePeriod>(module_.get(), "timeBeginPeriod")),
+          timeEndPeriod_(resolve<TimePeriod>(module_.get(), "timeEndPeriod")) {}
 
     // Without winmm the tick count still gives milliseconds, only coarser.
     uint32_t now() override { return timeGetTime_ ? timeGetTime_() : GetTickCount(); }
@@ -39,7 +36,7 @@ public:
     }
 
 private:
-    HMODULE module_;
+    ModuleHandle module_;
     TimeGetTime timeGetTime_;
     TimePeriod timeBeginPeriod_;
     TimePeriod timeEndPeriod_;

@@ -29,7 +29,7 @@ void ThreadObject::endThread() {
 }
 
 void ThreadObject::resetFields() {
-    handle_ = INVALID_HANDLE_VALUE;
+    handle_.reset();
     threadId_ = 0;
     running_ = 0;
     alive_ = 1;
@@ -42,7 +42,7 @@ void ThreadObject::stop() {
     alive_ = 0;
     if (hasThread()) {
         waitFor(running_, 0);
-        CloseHandle(handle_);
+        handle_.reset();
     }
     resetFields();
 }
@@ -58,7 +58,7 @@ int ThreadObject::create() {
     // The run-time library's call, so its per-thread data exists for this thread.
     const uintptr_t handle = _beginthreadex(nullptr, 0, threadEntry, this, 0, &threadId_);
     if (handle == 0) return 0;
-    handle_ = reinterpret_cast<HANDLE>(handle);
+    handle_.reset(reinterpret_cast<HANDLE>(handle));
     waitFor(running_, 1);
     return 1;
 }
@@ -71,17 +71,17 @@ int ThreadObject::pause() {
 
 int ThreadObject::terminate() {
     if (!hasThread()) return 0;
-    if (!TerminateThread(handle_, 0)) return 0;
+    if (!TerminateThread(handle_.get(), 0)) return 0;
     // TerminateThread returns before the thread is gone; wait so that a new
     // thread begun on this object cannot meet the old one.
-    WaitForSingleObject(handle_, INFINITE);
-    CloseHandle(handle_);
+    WaitForSingleObject(handle_.get(), INFINITE);
+    handle_.reset();
     resetFields();
     return 1;
 }
 
-int ThreadObject::priority() { return GetThreadPriority(handle_); }
+int ThreadObject::priority() { return GetThreadPriority(handle_.get()); }
 
-int ThreadObject::setPriority(int value) { return SetThreadPriority(handle_, value); }
+int ThreadObject::setPriority(int value) { return SetThreadPriority(handle_.get(), value); }
 
 } // namespace zrk

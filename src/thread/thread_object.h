@@ -3,7 +3,7 @@
 // with 1 ms sleeps; there are no events or condition variables.
 #pragma once
 
-#include "platform/windows_api.h"
+#include "platform/handle_traits_win32.h"
 
 #include <atomic>
 #include <cstdint>
@@ -43,7 +43,7 @@ public:
     virtual int priority();
     virtual int setPriority(int value);
 
-    bool hasThread() const { return handle_ != INVALID_HANDLE_VALUE; }
+    bool hasThread() const { return bool(handle_); }
 
 protected:
     // Polls until `flag` holds `value`, sleeping 1 ms between looks.
@@ -51,7 +51,7 @@ protected:
     // Ends the calling thread through the run-time library (exit code 0).
     [[noreturn]] static void endThread();
 
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    ThreadHandle handle_;
     unsigned threadId_ = 0;
     std::atomic<uint32_t> running_{0};
     std::atomic<uint32_t> alive_{1};

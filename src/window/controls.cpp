@@ -1,6 +1,7 @@
 // Control helpers and the wizard font, through the wide calls when the system has them.
 #include "window/controls.h"
 
+#include "platform/handle_traits_win32.h"
 #include "text/ansi_win32.h"
 #include "text/call_wrappers_win32.h"
 #include "text/utf.h"
@@ -36,7 +37,7 @@ void clearPage(HWND parent) {
 
 ButtonSize measureButtons(HDC dc, const MessageTable& messages) {
     LONG widest = 0, tallest = 0;
-    for (size_t index : {0u, 1u, 4u, 3u}) {
+    for (MessageText index : {kTextBack, kTextNext, kTextFinish, kTextCancel}) {
         SIZE size{};
         textExtent(dc, messages[index], &size);
         widest = std::max(widest, size.cx);
@@ -78,10 +79,10 @@ std::string getItemText(HWND window, int identifier) {
 
 HFONT createWizardFont(uint32_t pointSize) {
     const int points = pointSize ? int(pointSize) : 9;
-    const HDC dc = CreateCompatibleDC(nullptr);
-    const int height = MulDiv(points, GetDeviceCaps(dc, LOGPIXELSY), 72);
+    CreatedDc dc(CreateCompatibleDC(nullptr));
+    const int height = MulDiv(points, GetDeviceCaps(dc.get(), LOGPIXELSY), 72);
     BYTE charSet = DEFAULT_CHARSET;
-    const HGDIOBJ current = GetCurrentObject(dc, OBJ_FONT);
+    const HGDIOBJ current = GetCurrentObject(dc.get(), OBJ_FONT);
     if (hasWideCalls()) {
         LOGFONTW font{};
         if (wideCalls().GetObjectW(current, sizeof font, &font)) charSet = font.lfCharSet;
@@ -89,7 +90,7 @@ HFONT createWizardFont(uint32_t pointSize) {
         LOGFONTA font{};
         if (GetObjectA(current, sizeof font, &font)) charSet = font.lfCharSet;
     }
-    DeleteDC(dc);
+    dc.reset();
     if (hasWideCalls())
         return wideCalls().CreateFontW(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, charSet, 0, 0, 0, 0, nullptr);
     return CreateFontA(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, charSet, 0, 0, 0, 0, nullptr);

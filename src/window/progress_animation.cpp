@@ -1,6 +1,8 @@
 // ProgressAnimation: palette, row colours, filled width and the frame routine.
 #include "window/progress_animation.h"
 
+#include "platform/handle_traits_win32.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -50,11 +52,8 @@ void ProgressAnimation::setUp(int32_t l, int32_t t, int32_t r, int32_t b) {
         const double cube = 256 * f * f * f;
         palette[size_t(i)] = channel(cube + 48 * k) << 16 | channel(cube + 128 * k) << 8 | channel(cube + 272 * k);
     }
-    const HDC display = CreateICA("Display", nullptr, nullptr, nullptr);
-    if (display) {
-        displayDepth = GetDeviceCaps(display, BITSPIXEL);
-        DeleteDC(display);
-    }
+    const CreatedDc display(CreateICA("Display", nullptr, nullptr, nullptr));
+    if (display) displayDepth = GetDeviceCaps(display.get(), BITSPIXEL);
 }
 
 uint32_t ProgressAnimation::rowColour(int32_t row, int32_t p) const {
@@ -103,10 +102,9 @@ void ProgressAnimation::frame(HWND wizard) {
     }
     render(displayDepth, face, pixelFromColorRef(GetSysColor(COLOR_HIGHLIGHT)));
     if (surface.pixels()) {
-        const HDC dc = GetDC(wizard);
-        SetDIBitsToDevice(dc, left, top, DWORD(width), DWORD(height), 0, 0, 0, UINT(height), surface.pixels(),
-                          surface.header(), DIB_RGB_COLORS);
-        ReleaseDC(wizard, dc);
+        const WindowDc dc = windowDc(wizard);
+        SetDIBitsToDevice(dc.get(), left, top, DWORD(width), DWORD(height), 0, 0, 0, UINT(height),
+                          surface.pixels(), surface.header(), DIB_RGB_COLORS);
     }
     Sleep(pause);
 }

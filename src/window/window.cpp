@@ -172,10 +172,8 @@ HWND Window::createNamed(HINSTANCE instance, const std::string& name, int showCo
 }
 
 void Window::releaseBackBuffer() {
-    if (backDC_) DeleteDC(backDC_);
-    if (backBitmap_) DeleteObject(backBitmap_);
-    backDC_ = nullptr;
-    backBitmap_ = nullptr;
+    backDC_.reset();
+    backBitmap_.reset();
 }
 
 BOOL Window::destroy() {
@@ -263,21 +261,22 @@ int32_t Window::enforceMinClientSize() {
 
 int32_t Window::createBackBuffer() {
     releaseBackBuffer();
-    const HDC windowDC = GetDC(window_);
-    backDC_ = CreateCompatibleDC(windowDC);
-    backBitmap_ = CreateCompatibleBitmap(windowDC, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-    SelectObject(backDC_, backBitmap_);
-    ReleaseDC(window_, windowDC);
+    const WindowDc windowDC = windowDc(window_);
+    backDC_.reset(CreateCompatibleDC(windowDC.get()));
+    backBitmap_.reset(CreateCompatibleBitmap(windowDC.get(), GetSystemMetrics(SM_CXSCREEN),
+                                             GetSystemMetrics(SM_CYSCREEN)));
+    SelectObject(backDC_.get(), backBitmap_.get());
     return 1;
 }
 
-HDC Window::backBufferDC() { return backDC_; }
+HDC Window::backBufferDC() { return backDC_.get(); }
 
 int32_t Window::paintBackBuffer(HDC target) {
     if (!backDC_) return 0;
     RECT client{};
     GetClientRect(window_, &client);
-    BitBlt(target, 0, 0, client.right - client.left, client.bottom - client.top, backDC_, 0, 0, SRCCOPY);
+    BitBlt(target, 0, 0, client.right - client.left, client.bottom - client.top, backDC_.get(), 0, 0,
+           SRCCOPY);
     return 1;
 }
 

@@ -2,7 +2,7 @@
 // functions, the thread's message loop and the sizing helpers.
 #pragma once
 
-#include "platform/windows_api.h"
+#include "platform/handle_traits_win32.h"
 
 #include <cstdint>
 #include <string>
@@ -113,8 +113,9 @@ private:
     int32_t applyMinClientSize_ = 1;
     int32_t minWindowWidth_ = 0, minWindowHeight_ = 0;
     int32_t minClientWidth_ = 0, minClientHeight_ = 0;
-    HDC backDC_ = nullptr;
-    HBITMAP backBitmap_ = nullptr;
+    // The bitmap stays selected into the context: the context goes first.
+    BitmapHandle backBitmap_;
+    CreatedDc backDC_;
     std::vector<MessageHandler> handlers_;
 };
 

@@ -3,6 +3,7 @@
 // Usage: zrk_page_viewer [PAGE [MILLISECONDS]]   PAGE 0-5 shows that page only (the
 // combining page with a third of a made-up total done), for MILLISECONDS when given;
 // without PAGE, or with -1, the pages take turns.
+#include "platform/handle_traits_win32.h"
 #include "thread/loop_thread.h"
 #include "window/controls.h"
 #include "window/progress_animation.h"
@@ -73,7 +74,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (!viewerWindow.createNamed(instance, kWizardName, SW_HIDE)) return 0;
     viewerWindow.setDialogWindow(viewerWindow.handle());
     ShowWindow(viewerWindow.handle(), SW_SHOWNORMAL);
-    viewer.font = createWizardFont(viewer.settings.fontPointSize);
+    const FontHandle font(createWizardFont(viewer.settings.fontPointSize));
+    viewer.font = font.get();
 
     animationThread.begin(animationStep);
     animationThread.setArgument(reinterpret_cast<uintptr_t>(viewerWindow.handle()));
@@ -85,7 +87,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (lifetime > 0) SetTimer(viewerWindow.handle(), kEndTimer, UINT(lifetime), nullptr);
     viewerWindow.runMessageLoop();
 
-    DeleteObject(viewer.font);
     animationThread.pause();
     return viewerWindow.exitCode();
 }

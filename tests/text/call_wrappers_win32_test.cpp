@@ -2,6 +2,7 @@
 // the long-path prefix.
 #include "text/call_wrappers_win32.h"
 
+#include "platform/handle_traits_win32.h"
 #include "text/utf.h"
 #include "text/wide_calls_win32.h"
 
@@ -56,14 +57,13 @@ TEST_F(FileSearch, ListsNonAsciiNamesWithSizes) {
 
     std::set<std::pair<std::string, uint64_t>> found;
     FileEntry entry;
-    const HANDLE search = findFirstFile(folder_ + "\\*.zrd", entry);
-    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    const FindHandle search(findFirstFile(folder_ + "\\*.zrd", entry));
+    ASSERT_TRUE(search);
     do {
         EXPECT_EQ(entry.attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
         EXPECT_NE(entry.lastWriteTime, 0u);
         found.insert({entry.name, entry.size});
-    } while (findNextFile(search, entry));
-    FindClose(search);
+    } while (findNextFile(search.get(), entry));
 
     const std::set<std::pair<std::string, uint64_t>> expected = {{japanese, 5}, {emoji, 300}};
     EXPECT_EQ(found, expected);
@@ -89,8 +89,9 @@ namespace {
 
 TEST(TextExtent, MeasuresCharactersNotBytes) {
     // A memory DC: no window (and so no display) is needed to measure text.
-    const HDC dc = CreateCompatibleDC(nullptr);
-    ASSERT_NE(dc, nullptr);
+    const CreatedDc memory(CreateCompatibleDC(nullptr));
+    ASSERT_TRUE(memory);
+    const HDC dc = memory.get();
     SIZE one{}, two{}, none{};
     EXPECT_TRUE(textExtent(dc, "W", &one));
     EXPECT_TRUE(textExtent(dc, "\xE7\xB5\x90\xE7\xB5\x90", &two));  // two CJK characters
@@ -103,7 +104,6 @@ TEST(TextExtent, MeasuresCharactersNotBytes) {
     GetTextExtentPoint32W(dc, L"\u7D50\u7D50", 2, &direct);
     EXPECT_EQ(two.cx, direct.cx);
     EXPECT_EQ(two.cy, direct.cy);
-    DeleteDC(dc);
 }
 
 } // namespace

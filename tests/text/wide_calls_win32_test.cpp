@@ -2,6 +2,7 @@
 // entries resolved, and repeated loading.
 #include "text/wide_calls_win32.h"
 
+#include "platform/handle_traits_win32.h"
 #include "text/system_library_win32.h"
 
 #include <gtest/gtest.h>
@@ -92,10 +93,10 @@ TEST(WideCallTable, SecondLoadChangesNothingAndReloadWorks) {
 }
 
 TEST(SystemLibrary, BothRoutesLoadFromTheSystemFolder) {
-    for (HMODULE module : {loadSystemLibrary("winmm.dll"), loadSystemLibraryByPath("winmm.dll")}) {
-        ASSERT_NE(module, nullptr);
-        EXPECT_TRUE(inSystemFolder(module));
-        FreeLibrary(module);
+    for (auto load : {loadSystemLibrary, loadSystemLibraryByPath}) {
+        const ModuleHandle module(load("winmm.dll"));
+        ASSERT_TRUE(module);
+        EXPECT_TRUE(inSystemFolder(module.get()));
     }
     EXPECT_EQ(loadSystemLibrary("zrk-no-such-library.dll"), nullptr);
     EXPECT_EQ(loadSystemLibraryByPath("zrk-no-such-library.dll"), nullptr);

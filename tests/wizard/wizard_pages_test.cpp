@@ -2,6 +2,7 @@
 // and checked against the layout rules (identifiers, classes, styles, places, texts).
 #include "wizard/wizard_pages.h"
 
+#include "platform/handle_traits_win32.h"
 #include "text/utf.h"
 #include "window/controls.h"
 #include "window/progress_animation.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -85,24 +87,24 @@ protected:
 
     // Measured independently of the page code: a fresh context with the font.
     SIZE extent(const std::string& text) {
-        const HDC dc = CreateCompatibleDC(nullptr);
-        const HGDIOBJ old = SelectObject(dc, wizard.font);
+        const CreatedDc dc(CreateCompatibleDC(nullptr));
+        const Selection selected = selectObject(dc.get(), wizard.font);
         const std::u16string wide = utf8ToWide(text);
         SIZE size{};
-        GetTextExtentPoint32W(dc, reinterpret_cast<const wchar_t*>(wide.c_str()), int(wide.size()), &size);
-        SelectObject(dc, old);
-        DeleteDC(dc);
+        GetTextExtentPoint32W(dc.get(), reinterpret_cast<const wchar_t*>(wide.c_str()), int(wide.size()),
+                              &size);
         return size;
     }
 
     int W() const { return int(wizard.settings.clientWidth); }
     int H() const { return int(wizard.settings.clientHeight); }
 
-    // The three buttons: common size from texts 0, 1, 4, 3, right-aligned with an
+    // The three buttons: common size from the Back, Next, Finish and Cancel texts, right-aligned with an
     // 8-pixel margin, the left two touching.
-    void expectButtons(const std::vector<Child>& list, int firstId, size_t middleText, bool middleDefault) {
+    void expectButtons(const std::vector<Child>& list, int firstId, MessageText middleText,
+                       bool middleDefault) {
         long widest = 0, tallest = 0;
-        for (size_t i : {0u, 1u, 4u, 3u}) {
+        for (MessageText i : {kTextBack, kTextNext, kTextFinish, kTextCancel}) {
             const SIZE s = extent(messages[i]);
             widest = std::max(widest, s.cx);
             tallest = std::max(tallest, s.cy);
@@ -121,9 +123,9 @@ protected:
         EXPECT_EQ(right->rect.right, W() - 8);
         EXPECT_EQ(middle->rect.right + 8, right->rect.left);
         EXPECT_EQ(left->rect.right, middle->rect.left);
-        EXPECT_EQ(left->text, messages[0]);
+        EXPECT_EQ(left->text, messages[kTextBack]);
         EXPECT_EQ(middle->text, messages[middleText]);
-        EXPECT_EQ(right->text, messages[3]);
+        EXPECT_EQ(right->text, messages[kTextCancel]);
         // Disabling adds WS_DISABLED; the created style is what is compared.
         EXPECT_EQ(left->style & ~DWORD(WS_DISABLED) & 0xFFFF000F, 0x50010000u);
         EXPECT_EQ(middle->style & ~DWORD(WS_DISABLED) & 0xFFFF000F, middleDefault ? 0x50010001u : 0x50010000u);
@@ -131,7 +133,7 @@ protected:
         EXPECT_EQ(wizard.buttonHeight, bh);
     }
 
-    void expectLabel(const std::vector<Child>& list, size_t index, int x, int y) {
+    void expectLabel(const std::vector<Child>& list, MessageText index, int x, int y) {
         const SIZE size = extent(messages[index]);
         for (const Child& c : list)
             if (c.cls == "STATIC" && c.text == messages[index]) {
@@ -145,10 +147,11 @@ protected:
             }
         ADD_FAILURE() << "no label of text " << index;
     }
-    void expectHeadingAndFooter(const std::vector<Child>& list, size_t heading, int footer) {
+    void expectHeadingAndFooter(const std::vector<Child>& list, MessageText heading,
+                                std::optional<MessageText> footer) {
         expectLabel(list, heading, 24, 24);
-        if (footer >= 0)
-            expectLabel(list, size_t(footer), 24, H() - wizard.buttonHeight - extent(messages[size_t(footer)]).cy - 32);
+        if (footer)
+            expectLabel(list, *footer, 24, H() - wizard.buttonHeight - extent(messages[*footer]).cy - 32);
     }
     // Edits never take the Tab key; push buttons always do, and of a radio group the
     // checked one (the system moves the stop with the check).
@@ -190,8 +193,8 @@ TEST_F(WizardPagesTest, WindowHasTheSettingsClientSizeAndTitle) {
 TEST_F(WizardPagesTest, IntroPageHasFrameButtonsHeadingAndFooter) {
     IntroPage(wizard);
     const auto list = children(window->handle());
-    expectButtons(list, 3, 1, true);
-    expectHeadingAndFooter(list, 8, 9);
+    expectButtons(list, 3, kTextNext, true);
+    expectHeadingAndFooter(list, kTextIntroHeading, kTextIntroPrompt);
     EXPECT_FALSE(find(list, 3)->enabled);
     EXPECT_TRUE(find(list, 4)->enabled);
     EXPECT_TRUE(find(list, 5)->enabled);
@@ -213,8 +216,8 @@ TEST_F(WizardPagesTest, RebuildingReplacesEveryChild) {
     ReadyPage(wizard);
     const auto list = children(window->handle());
     EXPECT_EQ(find(list, 3), nullptr);
-    expectButtons(list, 11, 1, true);
-    expectHeadingAndFooter(list, 12, 13);
+    expectButtons(list, 11, kTextNext, true);
+    expectHeadingAndFooter(list, kTextReadyHeading, kTextReadyPrompt);
     EXPECT_EQ(list.size(), 8u);
     for (int id : {11, 12, 13}) EXPECT_TRUE(find(list, id)->enabled);
 }
@@ -225,8 +228,8 @@ TEST_F(WizardPagesTest, DecryptionPageSelectsThePasswordRadioAndKeepsTheTexts) {
     wizard.keyMode = 2;
     DecryptionPage(wizard);
     const auto list = children(window->handle());
-    expectButtons(list, 20, 1, true);
-    expectHeadingAndFooter(list, 16, 17);
+    expectButtons(list, 20, kTextNext, true);
+    expectHeadingAndFooter(list, kTextDecryptionHeading, kTextDecryptionPrompt);
     expectTabStops(list);
     EXPECT_EQ(wizard.keyMode, 1);
 
@@ -237,8 +240,8 @@ TEST_F(WizardPagesTest, DecryptionPageSelectsThePasswordRadioAndKeepsTheTexts) {
     const Child* browse = find(list, 27);
     ASSERT_TRUE(radio1 && radio2 && pass && key && browse);
     EXPECT_EQ(radio1->style & 0xFFFF000F, 0x50010009u);
-    EXPECT_EQ(radio1->text, messages[18]);
-    EXPECT_EQ(radio2->text, messages[19]);
+    EXPECT_EQ(radio1->text, messages[kTextPasswordChoice]);
+    EXPECT_EQ(radio2->text, messages[kTextKeyFileChoice]);
     EXPECT_EQ(SendMessageA(radio1->handle, BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_EQ(SendMessageA(radio2->handle, BM_GETCHECK, 0, 0), BST_UNCHECKED);
     EXPECT_EQ(pass->text, "secret");
@@ -250,10 +253,11 @@ TEST_F(WizardPagesTest, DecryptionPageSelectsThePasswordRadioAndKeepsTheTexts) {
     EXPECT_EQ(key->style & ES_PASSWORD, 0u);
 
     // Rows top to bottom, starting below the heading.
-    const SIZE s18 = extent(messages[18]), s19 = extent(messages[19]), s7 = extent(messages[7]);
+    const SIZE s18 = extent(messages[kTextPasswordChoice]), s19 = extent(messages[kTextKeyFileChoice]);
+    const SIZE s7 = extent(messages[kTextBrowse]);
     const int B = s7.cx + 2 * s7.cy;
     EXPECT_EQ(radio1->rect.left, 24);
-    EXPECT_EQ(radio1->rect.top, extent(messages[16]).cy + 32);
+    EXPECT_EQ(radio1->rect.top, extent(messages[kTextDecryptionHeading]).cy + 32);
     EXPECT_EQ(width(radio1->rect), s18.cx + 2 * s18.cy);
     EXPECT_EQ(height(radio1->rect), s18.cy * 3 / 2);
     EXPECT_EQ(pass->rect.left, 40);
@@ -293,18 +297,18 @@ TEST_F(WizardPagesTest, OutputFolderPageShowsTheFolderInsideACaptionedFrame) {
     wizard.outputFolder = "C:\\出力";
     OutputFolderPage(wizard);
     const auto list = children(window->handle());
-    expectButtons(list, 8, 1, true);
-    expectHeadingAndFooter(list, 10, 11);
+    expectButtons(list, 8, kTextNext, true);
+    expectHeadingAndFooter(list, kTextFolderHeading, kTextFolderPrompt);
     expectTabStops(list);
     const Child* edit = find(list, 7);
     const Child* browse = find(list, 6);
     ASSERT_TRUE(edit && browse);
     EXPECT_EQ(edit->text, "C:\\出力");
-    EXPECT_EQ(browse->text, messages[7]);
-    const int y1 = extent(messages[10]).cy + 32;
-    const int g = extent(messages[6]).cy / 2;
+    EXPECT_EQ(browse->text, messages[kTextBrowse]);
+    const int y1 = extent(messages[kTextFolderHeading]).cy + 32;
+    const int g = extent(messages[kTextOutputFolderLabel]).cy / 2;
     const int M = 2 * g + 24;
-    const SIZE s7 = extent(messages[7]);
+    const SIZE s7 = extent(messages[kTextBrowse]);
     const int B = s7.cx + 2 * s7.cy;
     const int E = extent("0").cy * 7 / 4;
     EXPECT_EQ(edit->rect.left, M);
@@ -316,12 +320,12 @@ TEST_F(WizardPagesTest, OutputFolderPageShowsTheFolderInsideACaptionedFrame) {
     // The caption sits centred on the group frame's top edge, and is not cut.
     bool caption = false;
     for (const Child& c : list)
-        if (c.cls == "STATIC" && c.text == messages[6]) {
+        if (c.cls == "STATIC" && c.text == messages[kTextOutputFolderLabel]) {
             caption = true;
             EXPECT_EQ(c.style & 0xFFFF00FF, 0x50000001u);
             EXPECT_EQ(c.rect.left, 24 + g);
             EXPECT_EQ(c.rect.top, y1);
-            EXPECT_EQ(width(c.rect), extent(messages[6]).cx + 4);
+            EXPECT_EQ(width(c.rect), extent(messages[kTextOutputFolderLabel]).cx + 4);
         }
     EXPECT_TRUE(caption);
     // Edit and browse button stay inside the frame (24 .. W - 24).
@@ -338,8 +342,8 @@ TEST_F(WizardPagesTest, EmptyOutputFolderGivesAnEmptyEdit) {
 TEST_F(WizardPagesTest, CombiningPageLeavesOnlyCancelAndSetsUpTheBar) {
     CombiningPage(wizard);
     const auto list = children(window->handle());
-    expectButtons(list, 14, 1, false);
-    expectHeadingAndFooter(list, 14, -1);
+    expectButtons(list, 14, kTextNext, false);
+    expectHeadingAndFooter(list, kTextCombiningHeading, std::nullopt);
     EXPECT_FALSE(find(list, 14)->enabled);
     EXPECT_FALSE(find(list, 15)->enabled);
     EXPECT_TRUE(find(list, 16)->enabled);
@@ -358,8 +362,8 @@ TEST_F(WizardPagesTest, CombiningPageLeavesOnlyCancelAndSetsUpTheBar) {
 TEST_F(WizardPagesTest, FinishedPageLeavesOnlyTheFinishButton) {
     FinishedPage(wizard);
     const auto list = children(window->handle());
-    expectButtons(list, 17, 4, true);
-    expectHeadingAndFooter(list, 15, -1);
+    expectButtons(list, 17, kTextFinish, true);
+    expectHeadingAndFooter(list, kTextFinishedHeading, std::nullopt);
     EXPECT_FALSE(find(list, 17)->enabled);
     EXPECT_TRUE(find(list, 18)->enabled);
     EXPECT_FALSE(find(list, 19)->enabled);
@@ -369,16 +373,16 @@ TEST_F(WizardPagesTest, FinishedPageLeavesOnlyTheFinishButton) {
 TEST_F(WizardPagesTest, ALongerButtonTextWidensAllThreeButtonsAlike) {
     IntroPage(wizard);
     const int before = wizard.buttonWidth;
-    messages[4] = "とても長いボタンの文字列です";
+    messages[kTextFinish] = "とても長いボタンの文字列です";
     IntroPage(wizard);
     const auto list = children(window->handle());
     EXPECT_GT(wizard.buttonWidth, before);
-    expectButtons(list, 3, 1, true);  // all three alike, right-aligned
+    expectButtons(list, 3, kTextNext, true);  // all three alike, right-aligned
     // Texts so long that the left button starts left of the window.
-    messages[3] = std::string(60, 'W');
+    messages[kTextCancel] = std::string(60, 'W');
     ReadyPage(wizard);
     const auto wide = children(window->handle());
-    expectButtons(wide, 11, 1, true);
+    expectButtons(wide, 11, kTextNext, true);
     EXPECT_LT(find(wide, 11)->rect.left, 0);
 }
 
