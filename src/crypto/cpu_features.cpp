@@ -1,5 +1,5 @@
-// CPUID and XGETBV probing with the compiler's <cpuid.h>; both the native and the
-// 32-bit Windows builds are x86, so this needs no per-system variant.
+// CPUID and XGETBV probing with the compiler's <cpuid.h>. Built for the x86 family
+// only, with the forms it chooses among; it needs no per-system variant there.
 #include "crypto/cpu_features.h"
 
 #include <cpuid.h>

@@ -1,5 +1,6 @@
 // Instruction-set extensions of the running x86 processor, read once from CPUID,
 // so the hash and generator can pick their fastest correct form at run time.
+// x86 builds only (ZRK_X86_FORMS); elsewhere only the portable forms exist.
 #pragma once
 
 namespace zrk {

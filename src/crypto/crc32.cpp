@@ -7,8 +7,10 @@
 #include <cstring>
 #include <mutex>
 
-#include "crypto/cpu_features.h"
 #include "crypto/crc32_forms.h"
+#ifdef ZRK_X86_FORMS
+#include "crypto/cpu_features.h"
+#endif
 
 namespace zrk {
 namespace {
@@ -89,7 +91,9 @@ uint32_t crc32RegisterPortable(uint32_t reg, const unsigned char* p, size_t leng
 std::span<const Crc32Form> crc32Forms() {
     static const Crc32Form forms[] = {
         {"portable", crc32RegisterPortable, true},
+#ifdef ZRK_X86_FORMS
         {"pclmul", crc32RegisterPclmul, cpuFeatures().sse2 && cpuFeatures().pclmul},
+#endif
     };
     return forms;
 }

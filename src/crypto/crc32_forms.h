@@ -1,5 +1,5 @@
 // The bulk CRC-32 register update in its interchangeable forms: the portable
-// table form and a carry-less-multiply form, all giving the same register.
+// table form and, on x86, a carry-less-multiply form, all giving the same register.
 #pragma once
 
 #include <cstddef>
@@ -19,8 +19,10 @@ struct Crc32Form {
 
 // Slicing by eight over the shared tables (Crc32's constructor builds them).
 uint32_t crc32RegisterPortable(uint32_t reg, const unsigned char* data, size_t length);
+#ifdef ZRK_X86_FORMS
 // Folding with PCLMULQDQ, 64 bytes a step; short inputs and the tail go to the table form.
 uint32_t crc32RegisterPclmul(uint32_t reg, const unsigned char* data, size_t length);
+#endif
 
 // Every form built into this program, portable first; the last supported one is used.
 std::span<const Crc32Form> crc32Forms();

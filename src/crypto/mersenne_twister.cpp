@@ -1,7 +1,9 @@
 // Seeding, the portable twist and the choice of twist form.
 #include "crypto/mersenne_twister.h"
 
+#ifdef ZRK_X86_FORMS
 #include "crypto/cpu_features.h"
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -47,13 +49,18 @@ void twistPortable(uint32_t state[625], uint32_t output[624]) {
 std::span<const TwistForm> twistForms() {
     static const TwistForm forms[] = {
         {"portable", twistPortable, true},
+#ifdef ZRK_X86_FORMS
         {"sse2", twistSse2, cpuFeatures().sse2},
         {"avx2", twistAvx2, cpuFeatures().avx2},
+#endif
     };
     return forms;
 }
 
-MersenneTwister::MersenneTwister() : index_(0), twist_(selectedTwist()), sse2Copy_(cpuFeatures().sse2) {
+MersenneTwister::MersenneTwister() : index_(0), twist_(selectedTwist()) {
+#ifdef ZRK_X86_FORMS
+    sse2Copy_ = cpuFeatures().sse2;
+#endif
     seed(4357);
 }
 

@@ -20,12 +20,14 @@ struct TwistForm {
 };
 
 void twistPortable(uint32_t state[625], uint32_t output[624]);
+#ifdef ZRK_X86_FORMS
 void twistSse2(uint32_t state[625], uint32_t output[624]);
 void twistAvx2(uint32_t state[625], uint32_t output[624]);
-std::span<const TwistForm> twistForms();
 
 // Copies `count` words sixteen bytes at a time where it can.
 void copyWordsSse2(uint32_t* out, const uint32_t* in, int count);
+#endif
+std::span<const TwistForm> twistForms();
 
 class MersenneTwister {
 public:
@@ -65,16 +67,13 @@ private:
     // time; a reader that loads the words sixteen bytes at a time (the cipher's block
     // function) then cannot take them from the pending stores and waits until they
     // reach the cache. Where the processor has SSE2, runs are copied with it.
-#if defined(__i386__)
-    static constexpr bool kNarrowCopies = true;
-#else
-    static constexpr bool kNarrowCopies = false;
-#endif
     void copyRun(uint32_t* out, const uint32_t* in, int count) {
-        if (kNarrowCopies && sse2Copy_) {
+#if defined(__i386__)
+        if (sse2Copy_) {
             copyWordsSse2(out, in, count);
             return;
         }
+#endif
         std::memcpy(out, in, sizeof(uint32_t) * size_t(count));
     }
 
@@ -82,7 +81,11 @@ private:
     uint32_t output_[kStateWords];
     int32_t index_;
     TwistFunction twist_;
+#ifdef ZRK_X86_FORMS
+    // Read by 32-bit code only; every x86 build keeps it, so that the objects holding
+    // a generator (the cipher's buffers) keep the layout their speed was measured with.
     bool sse2Copy_;
+#endif
 };
 
 } // namespace zrk

@@ -1,7 +1,9 @@
 // Portable SHA-512 compression and the run-time choice among the forms.
 #include "crypto/sha512_block.h"
 
+#ifdef ZRK_X86_FORMS
 #include "crypto/cpu_features.h"
+#endif
 
 namespace zrk {
 
@@ -71,22 +73,28 @@ void sha512BlockPortable(uint64_t state[8], const unsigned char* data, size_t bl
     }
 }
 
+#ifdef ZRK_X86_FORMS
 #ifdef ZRK_SHA512_AVX2_FORM
 constexpr bool kWideRegisters = true;  // 64-bit code: general-register rounds beat XMM rounds
 #else
 constexpr bool kWideRegisters = false;
 #endif
+#endif
 
 std::span<const Sha512BlockForm> sha512BlockForms() {
+#ifdef ZRK_X86_FORMS
     const CpuFeatures& cpu = cpuFeatures();
+#endif
     static const Sha512BlockForm forms[] = {
         {"portable", sha512BlockPortable, true, 1},
+#ifdef ZRK_X86_FORMS
         {"sse2", sha512BlockSse2, cpu.sse2, kWideRegisters ? 0 : 2},
         {"avx512", sha512BlockAvx512, cpu.avx512vl, kWideRegisters ? 0 : 3},
         {"avx512ring", sha512BlockAvx512Ring, cpu.avx512vl, kWideRegisters ? 0 : 4},
 #ifdef ZRK_SHA512_AVX2_FORM
         {"avx2", sha512BlockAvx2, cpu.avx2 && cpu.bmi2, 4},
         {"avx512pair", sha512BlockAvx512Pair, cpu.avx512vl && cpu.bmi2, 5},
+#endif
 #endif
     };
     return forms;

@@ -21,11 +21,13 @@ struct Sha512BlockForm {
 extern const uint64_t kSha512RoundConstants[80];
 
 void sha512BlockPortable(uint64_t state[8], const unsigned char* data, size_t blocks);
+#ifdef ZRK_X86_FORMS
 void sha512BlockSse2(uint64_t state[8], const unsigned char* data, size_t blocks);
 void sha512BlockAvx512(uint64_t state[8], const unsigned char* data, size_t blocks);
 void sha512BlockAvx512Ring(uint64_t state[8], const unsigned char* data, size_t blocks);
 void sha512BlockAvx2(uint64_t state[8], const unsigned char* data, size_t blocks);
 void sha512BlockAvx512Pair(uint64_t state[8], const unsigned char* data, size_t blocks);
+#endif
 
 // Every form built into this program, portable first.
 std::span<const Sha512BlockForm> sha512BlockForms();

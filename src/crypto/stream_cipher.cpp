@@ -5,7 +5,9 @@
 #include <bit>
 #include <cstring>
 
+#ifdef ZRK_X86_FORMS
 #include "crypto/cpu_features.h"
+#endif
 #include "stream/byte_order.h"
 
 namespace zrk {
@@ -26,7 +28,9 @@ void decryptStepPortable(const unsigned char keystream[64], unsigned char data[3
 std::span<const DecryptStepForm> decryptStepForms() {
     static const DecryptStepForm forms[] = {
         {"portable", decryptStepPortable, true},
+#ifdef ZRK_X86_FORMS
         {"sse2", decryptStepSse2, cpuFeatures().sse2},
+#endif
     };
     return forms;
 }

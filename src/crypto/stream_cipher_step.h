@@ -23,8 +23,10 @@ struct DecryptStepForm {
 
 void decryptStepPortable(const unsigned char keystream[64], unsigned char data[32], unsigned char records[128],
                          unsigned char& feedback);
+#ifdef ZRK_X86_FORMS
 void decryptStepSse2(const unsigned char keystream[64], unsigned char data[32], unsigned char records[128],
                      unsigned char& feedback);
+#endif
 
 // Portable first, then faster forms; the last supported one is used.
 std::span<const DecryptStepForm> decryptStepForms();
