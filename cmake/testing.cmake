@@ -1,5 +1,6 @@
 # Test programs: GoogleTest from Debian (native) or built from Debian's sources
-# with the cross toolchain (Windows), one CTest entry per program. Windows
+# with the cross toolchain (Windows, arm64), one CTest entry per program. arm64
+# programs run under the toolchain's emulator (qemu-aarch64-static). Windows
 # programs run under Wine in a private prefix inside the build tree, with one
 # persistent wineserver on a private display kept up for the whole run by a CTest
 # fixture. One prefix for every test: where 32-bit code is emulated, making one
@@ -9,7 +10,7 @@ enable_testing()
 set(ZRK_TEST_RESULTS ${CMAKE_BINARY_DIR}/test-results)
 set(ZRK_VECTORS_DIR ${CMAKE_SOURCE_DIR}/tests/vectors)
 
-if(CMAKE_CROSSCOMPILING)
+if(WIN32)
   set(ZRK_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/cmake/wine-run;${ZRK_WINEPREFIX})
   # On a host that runs i386 code only through emulation the suite runs the x64
@@ -22,7 +23,11 @@ if(BUILD_TESTING)
   if(CMAKE_CROSSCOMPILING)
     set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
     add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  else()
+    find_package(GTest REQUIRED)
+  endif()
 
+  if(WIN32)
     # The server's display: one free at configure time.
     set(number 90)
     while(EXISTS /tmp/.X${number}-lock OR EXISTS /tmp/.X11-unix/X${number})
@@ -36,8 +41,6 @@ if(BUILD_TESTING)
     add_test(NAME wine_server_stop COMMAND ${server} stop ${ZRK_WINEPREFIX} ${ZRK_WINE_DISPLAY} ${CMAKE_BINARY_DIR}/xvfb.pid)
     set_tests_properties(wine_server_start PROPERTIES FIXTURES_SETUP wine LABELS fixture)
     set_tests_properties(wine_server_stop PROPERTIES FIXTURES_CLEANUP wine LABELS fixture)
-  else()
-    find_package(GTest REQUIRED)
   endif()
 endif()
 
@@ -48,12 +51,12 @@ function(zrk_add_test_program name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} zrk_build_options GTest::gtest_main GTest::gmock)
   target_compile_definitions(${name} PRIVATE ZRK_VECTORS_DIR="${ZRK_VECTORS_DIR}")
   set(report ${ZRK_TEST_RESULTS}/${name}.xml)
-  if(CMAKE_CROSSCOMPILING)
+  if(WIN32)
     set(report Z:${report})  # Wine's drive for the Linux root; a bare /path is drive-relative
   endif()
   add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:${report})
   set_tests_properties(${name} PROPERTIES TIMEOUT 600)
-  if(CMAKE_CROSSCOMPILING)
+  if(WIN32)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
   endif()
 endfunction()
