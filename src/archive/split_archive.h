@@ -116,7 +116,6 @@ public:
 
     uint32_t ready() const { return ready_; }
     uint32_t decrypt() const { return decrypt_; }
-    const std::string& password() const { return password_; }
     uint32_t bufferSize() const { return bufferSize_; }
     uint64_t doneBytes() const { return doneBytes_; }
     uint64_t totalBytes() const { return totalBytes_; }

@@ -77,6 +77,16 @@ int replaceFile(const std::string& from, const std::string& to) {
     return MoveFileA(ansiFrom.c_str(), ansiTo.c_str()) ? 1 : 0;
 }
 
+int removeFile(const std::string& path) {
+    const std::string absolute = makeAbsolute(path);
+    if (hasWideCalls()) {
+        if (!wideCalls().DeleteFileW) return 0;
+        return wideCalls().DeleteFileW(wideChars(alwaysPrefixed(absolute))) ? 1 : 0;
+    }
+    const std::string ansi = utf8ToAnsi(absolute);
+    return !ansi.empty() && DeleteFileA(ansi.c_str()) ? 1 : 0;
+}
+
 uint32_t listFiles(const std::string& folder, const std::string& pattern, std::vector<FileEntry>& entries) {
     const std::string search = joinPath(folder, pattern);
     FileEntry entry;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "archive/archive_writer.h"
 #include "archive/split_archive.h"
@@ -23,6 +24,7 @@ struct Fixture {
     std::vector<unsigned char> bytes = patternBytes(1000, 11);
     std::string exe;
     std::vector<std::string> volumes;
+    std::optional<VolumeFailure> failed;  // of the last combine
 
     explicit Fixture(uint32_t count = 3, const std::string& password = "") {
         auto options = writerOptions(source, out, "data.bin", bytes);
@@ -47,7 +49,9 @@ struct Fixture {
         }
         a.setOwnPath(exe);
         a.setTargetPath(target.path("data.bin"));
-        return a.combine();
+        const int result = a.combine();
+        failed = a.failedVolume();
+        return result;
     }
 };
 
@@ -100,6 +104,9 @@ TEST(Combine, AMissingVolumeIsNamedByNumberAndNothingIsCreated) {
     EXPECT_EQ(f.combine(log), 0);
     ASSERT_EQ(log.reports.size(), 1u);
     EXPECT_EQ(log.reports[0], std::make_pair(ARCERR_NOT_FOUND, f.target.path("data.bin") + " 2/3"));
+    ASSERT_TRUE(f.failed);
+    EXPECT_EQ(f.failed->index, 1u);
+    EXPECT_EQ(f.failed->path, "");
     EXPECT_TRUE(fs::is_empty(f.target.host("")));
 }
 
@@ -114,6 +121,9 @@ TEST(Combine, AFlippedStoredByteFailsWithCrcAndKeepsTheOldTarget) {
         EXPECT_EQ(f.combine(log, password), 0);
         ASSERT_EQ(log.reports.size(), 1u);
         EXPECT_EQ(log.reports[0], std::make_pair(ARCERR_CRC, f.out.path("archive.002.zrd")));
+        ASSERT_TRUE(f.failed);
+        EXPECT_EQ(f.failed->index, 1u);
+        EXPECT_EQ(f.failed->path, f.out.path("archive.002.zrd"));
         EXPECT_EQ(f.target.read("data.bin"), (std::vector<unsigned char>{'o', 'l', 'd'}));
         EXPECT_FALSE(fs::exists(f.target.host(std::string("data.bin") + SplitArchive::kPartSuffix)));
     }
@@ -165,6 +175,10 @@ TEST(Combine, AMissingDataChunkOrShortVolumeIsAReadError) {
     EXPECT_EQ(f.combine(log), 0);
     ASSERT_EQ(log.reports.size(), 1u);
     EXPECT_EQ(log.reports[0], std::make_pair(ARCERR_READ, std::string()));
+    // The report names no file; the archive still knows which volume it was reading.
+    ASSERT_TRUE(f.failed);
+    EXPECT_EQ(f.failed->index, 1u);
+    EXPECT_EQ(f.failed->path, f.out.path("archive.002.zrd"));
 }
 
 TEST(Combine, AVolumeCutBeforeItsDataChunkIsAReadError) {
