@@ -14,24 +14,22 @@ namespace zrk {
 
 namespace {
 
-constexpr uint8_t kErrorCaption = 31;
-
 constexpr std::array<StatusMessage, 15> kStatusTable{{
-    {ARCNOTE_ENCRYPTED_ARCHIVE, 40, kNoticeCaption, false},
-    {ARCNOTE_ENCRYPTED, 40, kNoticeCaption, false},
-    {ARCERR_OPEN, 32, kNoticeCaption, false},
-    {ARCERR_READ, 33, kErrorCaption, true},
-    {ARCERR_WRITE, 34, kErrorCaption, true},
-    {ARCERR_CREATE_FOLDER, 39, kErrorCaption, true},
-    {ARCERR_NOT_FOUND, 35, kErrorCaption, true},
-    {ARCERR_KEY_ARCHIVE, 41, kErrorCaption, false},
-    {ARCERR_KEY, 41, kErrorCaption, false},
-    {ARCERR_CRC, 36, kErrorCaption, true},
-    {ARCERR_FORMAT_ARCHIVE, 43, kErrorCaption, false},
-    {ARCERR_FORMAT, 38, kErrorCaption, true},
-    {ARCERR_VERSION, 42, kErrorCaption, false},
-    {ARCERR_BROKEN, 37, kErrorCaption, true},
-    {ARCERR_ABNORMAL, 44, kErrorCaption, false},
+    {ARCNOTE_ENCRYPTED_ARCHIVE, kTextArchiveEncrypted, kTextNoticeCaption, false},
+    {ARCNOTE_ENCRYPTED, kTextArchiveEncrypted, kTextNoticeCaption, false},
+    {ARCERR_OPEN, kTextCannotOpenFile, kTextNoticeCaption, false},
+    {ARCERR_READ, kTextReadError, kTextErrorCaption, true},
+    {ARCERR_WRITE, kTextWriteError, kTextErrorCaption, true},
+    {ARCERR_CREATE_FOLDER, kTextCannotCreateFolder, kTextErrorCaption, true},
+    {ARCERR_NOT_FOUND, kTextFileNotFound, kTextErrorCaption, true},
+    {ARCERR_KEY_ARCHIVE, kTextWrongKey, kTextErrorCaption, false},
+    {ARCERR_KEY, kTextWrongKey, kTextErrorCaption, false},
+    {ARCERR_CRC, kTextCrcError, kTextErrorCaption, true},
+    {ARCERR_FORMAT_ARCHIVE, kTextUnknownArchiveFormat, kTextErrorCaption, false},
+    {ARCERR_FORMAT, kTextUnknownFormat, kTextErrorCaption, true},
+    {ARCERR_VERSION, kTextUnknownArchiveVersion, kTextErrorCaption, false},
+    {ARCERR_BROKEN, kTextFileDamaged, kTextErrorCaption, true},
+    {ARCERR_ABNORMAL, kTextArchiveAbnormal, kTextErrorCaption, false},
 }};
 
 HWND wizardHandle() { return combineWizard().window->handle(); }
@@ -100,7 +98,7 @@ void combineThreadStep(uintptr_t) {
     if (result == 0) {
         const MessageTable& table = *combineWizard().messages;
         SetForegroundWindow(window);
-        messageBox(window, table[kJobFailedText], table[kNoticeCaption], MB_OK);
+        messageBox(window, table[kTextJobFailed], table[kTextNoticeCaption], MB_OK);
         combineWizard().jobRunning = 0;
         PostMessageA(window, WM_CLOSE, 0, 0);
     }

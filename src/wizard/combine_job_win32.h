@@ -4,6 +4,7 @@
 
 #include "archive/split_archive.h"
 #include "startup/message_table.h"
+#include "startup/message_texts.h"
 #include "wizard/wizard_pages.h"
 
 #include <cstdint>
@@ -16,8 +17,8 @@ namespace zrk {
 // whether the detail goes on a second line.
 struct StatusMessage {
     uint32_t code;
-    uint8_t text;
-    uint8_t caption;
+    MessageText text;
+    MessageText caption;
     bool appendDetail;
 };
 
@@ -25,9 +26,6 @@ struct StatusMessage {
 std::optional<StatusMessage> findStatusMessage(uint32_t code);
 // The box text for an entry: the text, or the text, "\n" and the detail.
 std::string statusBoxText(const MessageTable& table, const StatusMessage& entry, const std::string& detail);
-
-inline constexpr size_t kJobFailedText = 20;
-inline constexpr size_t kNoticeCaption = 21;
 
 // The key the wizard's choices give: none, its password, or its key file.
 Key wizardKey(const CombineWizard& wizard);

@@ -2,7 +2,6 @@
 // start of the combine job and the question on closing while it runs.
 #include "wizard/combine_job_win32.h"
 #include "archive/split_archive.h"
-#include "chunk/locate_chunk.h"
 #include "error/tql_exception.h"
 #include "stream/file_dialogs_win32.h"
 #include "stream/paths.h"
@@ -96,16 +95,7 @@ void checkKey(HWND window) {
     trial.setProgressCallback(onCombineProgress);
     trial.setStatusCallback(onArchiveStatus);
     const std::string exe = modulePath();
-    const uint64_t offset = locateChunk(exe, "ZRKD");
-    if (offset == kChunkNotFound) return;
-    trial.setArchiveOffset(offset);
-    trial.setTargetPath(exe);
-    if (wizard.keyMode > 0) trial.setDecrypt(1);
-    if (wizard.keyMode == 1) trial.setPassword(wizard.password);
-    if (wizard.keyMode == 2) {
-        trial.setUseKeyFile(1);
-        trial.setKeyFilePath(wizard.keyFilePath);
-    }
+    if (trial.open(exe, wizardKey(wizard)) != SplitArchive::OpenResult::Opened) return;
     std::string name;
     try {
         name = trial.readArchiveInfo(exe);

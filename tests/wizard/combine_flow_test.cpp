@@ -38,8 +38,8 @@ TEST(StatusTable, EveryCodeShowsItsTextCaptionAndDetail) {
         SCOPED_TRACE(row.code);
         const auto entry = findStatusMessage(row.code);
         ASSERT_TRUE(entry.has_value());
-        EXPECT_EQ(entry->text, row.text);
-        EXPECT_EQ(entry->caption, row.caption);
+        EXPECT_EQ(size_t(entry->text), size_t(row.text));
+        EXPECT_EQ(size_t(entry->caption), size_t(row.caption));
         const std::string shown = statusBoxText(table, *entry, "D:\\x.bin 2/3");
         EXPECT_EQ(shown, row.detail ? table[size_t(row.text)] + "\nD:\\x.bin 2/3" : table[size_t(row.text)]);
     }
@@ -52,7 +52,7 @@ TEST(StatusTable, UnknownCodesAndCreateShowNothing) {
 
 TEST(StatusTable, AnEmptyDetailStillEndsInALineFeed) {
     const MessageTable table = MessageTable::builtin();
-    EXPECT_EQ(statusBoxText(table, *findStatusMessage(ARCERR_WRITE), ""), table[34] + "\n");
+    EXPECT_EQ(statusBoxText(table, *findStatusMessage(ARCERR_WRITE), ""), table[kTextWriteError] + "\n");
     EXPECT_EQ(statusBoxText(table, *findStatusMessage(ARCERR_CRC), "v.zrd"), "ファイルのCRCエラー\nv.zrd");
 }
 
@@ -112,7 +112,7 @@ TEST_F(PayloadLoader, LoadsSettingsTextsAndTheEncryptionFlag) {
         LoadedPayload payload;
         ASSERT_EQ(loadPayloadFrom(makeProgram(70000, encrypt), payload), 1);
         EXPECT_EQ(payload.encrypted, encrypt ? 1u : 0u);
-        EXPECT_EQ(payload.messages[20], "結合処理に失敗しました。");
+        EXPECT_EQ(payload.messages[kTextJobFailed], "結合処理に失敗しました。");
         EXPECT_EQ(payload.settings.clientWidth, PayloadSettings::builtin().clientWidth);
     }
 }
