@@ -8,7 +8,6 @@
 #include <new>
 #include <system_error>
 #include <thread>
-#include <unordered_map>
 
 #include "chunk/chunk_stream.h"
 #include "chunk/chunk_tags.h"
@@ -447,7 +446,7 @@ VolumeSet SplitArchive::listVolumes(const ArchiveHeader& archive) {
     for (const FileEntry& entry : entries) set.candidates.push_back(joinPath(folder, entry.name));
 
     // Every candidate's header once; per index the first match wins.
-    set.byIndex.resize(archive.volumeCount());
+    set.count = archive.volumeCount();
     unreadable_ = &set.unreadable;
     struct Stop {
         std::vector<std::string>*& unreadable;
@@ -457,7 +456,7 @@ VolumeSet SplitArchive::listVolumes(const ArchiveHeader& archive) {
         ArchiveHeader volume;
         if (!readVolumeHeader(volume, candidate) || !volume.sameArchive(archive)) continue;
         const uint32_t index = volume.volumeIndex();
-        if (index < set.byIndex.size() && !set.byIndex[index].present()) set.byIndex[index] = {candidate, volume};
+        if (index < set.count) set.found.emplace(index, VolumeSet::Volume{candidate, volume});
     }
     return set;
 }
@@ -473,7 +472,7 @@ bool SplitArchive::findVolume(uint32_t index, const ArchiveHeader& archive, cons
         found = {path, volume};
         return true;
     };
-    const std::string& listed = set.byIndex[index].path;
+    const std::string& listed = set.at(index).path;
     if (!listed.empty() && matches(listed)) return true;
     for (const std::string& candidate : set.candidates)
         if (matches(candidate)) return true;
@@ -573,7 +572,7 @@ int SplitArchive::combine() {
 
         const VolumeSet set = listVolumes(archive);
         for (uint32_t i = 0; i < count; ++i)
-            if (!set.byIndex[i].present()) return missing(i);
+            if (!set.at(i).present()) return missing(i);
 
         part.stream = files_.open(partPath, CreateWrite);
         if (!part.stream) {

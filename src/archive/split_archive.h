@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -32,16 +33,25 @@ class Crc32;
 class Stream;
 class StreamCipher;
 
-// The volumes found beside an archive, by index.
+// The volumes found beside an archive, by index. The count comes from the archive's
+// header, so only the volumes found are held: a damaged count costs nothing.
 struct VolumeSet {
     struct Volume {
         std::string path;  // empty: missing
         ArchiveHeader header;
         bool present() const { return !path.empty(); }
     };
-    std::vector<std::string> candidates;  // every "*.zrd" file of the folder, in listing order
-    std::vector<Volume> byIndex;          // one entry per volume of the archive
-    std::vector<std::string> unreadable;  // candidates that could not be opened or read
+    uint32_t count = 0;                     // the archive's volume count
+    std::vector<std::string> candidates;    // every "*.zrd" file of the folder, in listing order
+    std::map<uint32_t, Volume> found;       // the volumes present, by index below count
+    std::vector<std::string> unreadable;    // candidates that could not be opened or read
+
+    // The volume of `index`; one without a path when it is missing.
+    const Volume& at(uint32_t index) const {
+        static const Volume missing;
+        const auto it = found.find(index);
+        return it == found.end() ? missing : it->second;
+    }
 };
 
 // The volume a failed combine or piece read was at: its index and file (empty when

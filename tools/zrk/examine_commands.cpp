@@ -108,48 +108,67 @@ std::string pieceProblem(uint32_t code) {
 struct VolumeCheck {
     std::vector<std::string> lines;
     std::string firstProblem;
-    uint32_t problems = 0;
+    uint64_t problems = 0;
     uint64_t stored = 0;
     uint32_t fileCrc = 0;
 };
+
+// Calls present(index, volume) for each volume found and missing(first, last) for each
+// run of missing indices, in index order: a damaged count of billions of volumes costs
+// one line, not billions.
+template <class Present, class Missing>
+void walkVolumes(const VolumeSet& set, Present present, Missing missing) {
+    uint32_t next = 0;
+    for (const auto& [index, volume] : set.found) {
+        if (index > next) missing(next, index - 1);
+        present(index, volume);
+        next = index + 1;
+    }
+    if (next < set.count) missing(next, set.count - 1);
+}
+
+// "  3/9  " for one volume, "  3-5/9  " for a run.
+std::string volumesText(uint32_t first, uint32_t last, uint32_t count) {
+    return first == last ? formatText("  %u/%u  ", unsigned(first + 1), unsigned(count))
+                         : formatText("  %u-%u/%u  ", unsigned(first + 1), unsigned(last + 1), unsigned(count));
+}
 
 // Reads every volume found for the view: presence, the data CRCs and, through the
 // plain bytes, the CRC of the original file.
 void checkVolumes(Inspection& inspection, ProgressBar& bar, VolumeCheck& result) {
     SplitArchive& archive = inspection.archive;
     const ArchiveView& view = inspection.view;
-    const uint32_t count = view.header.volumeCount();
+    const uint32_t count = view.volumes.count;
     uint64_t total = 0;
-    for (const VolumeSet::Volume& volume : view.volumes.byIndex)
-        if (volume.present()) total += volume.header.volumeDataSize();
+    for (const auto& found : view.volumes.found) total += found.second.header.volumeDataSize();
     archive.setProgressCallback([&bar, total](uint64_t done, uint64_t, SplitArchive&) {
         bar.update(done, total);
         throwIfInterrupted();
         return int32_t(1);
     });
     CrcSink sink;
-    for (uint32_t i = 0; i < count; ++i) {
-        const VolumeSet::Volume& volume = view.volumes.byIndex[i];
-        const std::string which = formatText("  %u/%u  ", unsigned(i + 1), unsigned(count));
-        if (!volume.present()) {
-            result.lines.push_back(which + "MISSING");
-            if (result.problems++ == 0)
-                result.firstProblem = formatText("volume %u of %u is missing from %s", unsigned(i + 1), unsigned(count),
-                                                 shownPath(parentFolder(view.path)).c_str());
-            continue;
-        }
+    auto present = [&](uint32_t i, const VolumeSet::Volume& volume) {
+        const std::string which = volumesText(i, i, count);
         inspection.status.reports.clear();
         const bool sound = archive.readPiece(i, volume, sink) == 1;
         result.stored += volume.header.volumeDataSize();
         if (sound) {
             result.lines.push_back(which + "ok       " + baseName(volume.path));
-            continue;
+            return;
         }
         const uint32_t code = inspection.status.reports.empty() ? ARCERR_READ : inspection.status.reports.back().first;
         const std::string problem = pieceProblem(code);
         result.lines.push_back(which + "DAMAGED  " + baseName(volume.path) + ": " + problem);
         if (result.problems++ == 0) result.firstProblem = shownPath(volume.path) + ": " + problem;
-    }
+    };
+    auto missing = [&](uint32_t first, uint32_t last) {
+        result.lines.push_back(volumesText(first, last, count) + "MISSING");
+        if (result.problems == 0)
+            result.firstProblem = formatText("volume %u of %u is missing from %s", unsigned(first + 1), unsigned(count),
+                                             shownPath(parentFolder(view.path)).c_str());
+        result.problems += uint64_t(last - first) + 1;
+    };
+    walkVolumes(view.volumes, present, missing);
     result.fileCrc = sink.crc();
     bar.finish();
 }
@@ -176,19 +195,20 @@ int runInfo(const InspectRequest& request) {
     std::cout << "volumes:    " << count << "\n";
     std::cout << "modified:   " << fileTimeText(view.date.lastWriteTime()) << "\n";
     std::cout << "attributes: " << attributeText(view.date.attributes()) << "\n";
-    uint32_t missing = 0;
+    uint64_t missing = 0;
     std::cout << "volumes in " << shownPath(parentFolder(path)) << ":\n";
-    for (uint32_t i = 0; i < count; ++i) {
-        if (view.volumes.byIndex[i].present()) {
-            std::cout << formatText("  %u/%u  present  ", unsigned(i + 1), unsigned(count))
-                      << baseName(view.volumes.byIndex[i].path) << "\n";
-        } else {
-            std::cout << formatText("  %u/%u  missing\n", unsigned(i + 1), unsigned(count));
-            ++missing;
-        }
-    }
+    walkVolumes(
+        view.volumes,
+        [&](uint32_t i, const VolumeSet::Volume& volume) {
+            std::cout << volumesText(i, i, count) << "present  " << baseName(volume.path) << "\n";
+        },
+        [&](uint32_t first, uint32_t last) {
+            std::cout << volumesText(first, last, count) << "missing\n";
+            missing += uint64_t(last - first) + 1;
+        });
     std::cout << (missing == 0 ? std::string("all volumes present")
-                               : formatText("%u of %u volumes missing", unsigned(missing), unsigned(count)))
+                               : formatText("%llu of %u volumes missing", static_cast<unsigned long long>(missing),
+                                            unsigned(count)))
               << "\n";
     return 0;
 }
@@ -212,7 +232,7 @@ int runVerify(const InspectRequest& request) {
     const uint32_t count = view.header.volumeCount();
     for (const std::string& line : check.lines) std::cout << line << "\n";
     if (check.problems != 0) {
-        if (check.problems > 1) check.firstProblem += formatText(" (%u volumes have problems)", unsigned(check.problems));
+        if (check.problems > 1) check.firstProblem += formatText(" (%llu volumes have problems)", static_cast<unsigned long long>(check.problems));
         throw ToolError(check.firstProblem);
     }
     // Every piece is sound; together they must make the original.
