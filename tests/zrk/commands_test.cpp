@@ -227,10 +227,15 @@ TEST_F(ZrkTool, MissingAndCorruptedVolumes) {
     r = run({"verify", path("arc/d.exe")});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("all 3 volumes sound"), std::string::npos) << r.out;
-    // A volume names its place and finds the others.
+    // A volume names its place and finds the others; a candidate that cannot be read
+    // is named and changes nothing.
+    fs::create_symlink(dir_ / "nowhere", dir_ / "arc" / "dangling.zrd");
     r = run({"info", path("arc/d.002.zrd")});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("volume 2 of 3"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("unreadable  dangling.zrd"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("all volumes present"), std::string::npos) << r.out;
+    fs::remove(dir_ / "arc" / "dangling.zrd");
 
     // Corrupt one byte in the middle of volume 2's data.
     {

@@ -206,6 +206,8 @@ int runInfo(const InspectRequest& request) {
             std::cout << volumesText(first, last, count) << "missing\n";
             missing += uint64_t(last - first) + 1;
         });
+    for (const std::string& unreadable : view.volumes.unreadable)
+        std::cout << "  unreadable  " << baseName(unreadable) << " (cannot be opened or read)\n";
     std::cout << (missing == 0 ? std::string("all volumes present")
                                : formatText("%llu of %u volumes missing", static_cast<unsigned long long>(missing),
                                             unsigned(count)))
