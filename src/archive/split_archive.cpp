@@ -328,11 +328,14 @@ bool SplitArchive::prepareBlock(Stream& input, unsigned char* buffer, uint32_t k
     if (input.read(buffer, k) != int32_t(k)) return false;
     if (checkCrc_) storedCrc_ = crc.update(buffer, k, storedCrc_);
     if (cipher) cipher->decrypt(buffer, int32_t(k));
+    if (plainCrcNeeded_) plainCrc_ = crc.update(buffer, k, plainCrc_);
     return true;
 }
 
 void SplitArchive::copyBlocks(Stream& output, Stream& input, uint64_t length, StreamCipher* cipher) {
     if (length != 0 && !ready_) throw TqlZRKAFileReadError();
+    plainCrcNeeded_ = cipher != nullptr || !checkCrc_;
+    plainCrc_ = 0;
     // A piece of more than one block is read ahead while the previous block is written.
     if (length > bufferSize_ && copyOverlapped(output, input, length, cipher)) return;
     const Crc32 crc;
@@ -524,6 +527,7 @@ int SplitArchive::copyPiece(uint32_t index, const VolumeSet::Volume& volume, Str
         copyData(output, *input, length);
     }
     if (checkCrc_ && storedCrc_ != data->dataCrc()) return failVolume(ARCERR_CRC, path, index, path);
+    pieceCrc_ = plainCrcNeeded_ ? plainCrc_ : storedCrc_;
     if (!input->close()) return failVolume(ARCERR_READ, "", index, path);
     return 1;
 }
@@ -531,6 +535,13 @@ int SplitArchive::copyPiece(uint32_t index, const VolumeSet::Volume& volume, Str
 int SplitArchive::combine() {
     failedVolume_.reset();
     reportProgress(0, 1);
+    // The target's name comes from the archive: a name that is not one plain file in
+    // the folder (or no name, which would make the folder itself the target) stops the
+    // combine before anything is created.
+    if (!isSafeStoredName(targetPath_.substr(targetPath_.find_last_of('\\') + 1))) {
+        reportStatus(ARCERR_ABNORMAL, "");
+        return 0;
+    }
     if (useKeyFile_ && !deriveKeyFilePassword()) return 0;
 
     struct CombineScope {
@@ -580,11 +591,26 @@ int SplitArchive::combine() {
             return 0;
         }
         FileStream& output = *part.stream;
+        // A program that came from the internet passes its zone mark on, so the system
+        // treats the rebuilt file as downloaded too. Written first: writing a stream
+        // later would touch the file's time. Where the file system keeps no marks,
+        // there is nothing to pass on.
+        const std::string mark = files_.zoneMark(ownPath_);
+        if (!mark.empty()) files_.setZoneMark(partPath, mark);
 
+        // The CRC of the whole original, from the pieces' CRCs, against the one the
+        // writer stored (0: none stored).
+        const Crc32 crc32;
+        uint32_t fileCrc = 0;
         for (uint32_t i = 0; i < count; ++i) {
             VolumeSet::Volume volume;
             if (!findVolume(i, archive, set, volume)) return missing(i);
             if (!readPiece(i, volume, output)) return 0;
+            fileCrc = crc32.combine(fileCrc, 0, pieceCrc_, volume.header.volumeDataSize());
+        }
+        if (date.fileCrc() != 0 && fileCrc != date.fileCrc()) {
+            reportStatus(ARCERR_CRC, targetPath_);
+            return 0;
         }
 
         if (date.lastWriteTime() != 0) output.setLastWriteTime(date.lastWriteTime());

@@ -172,6 +172,12 @@ private:
     std::optional<VolumeFailure> failedVolume_;
     bool checkCrc_ = false;
     uint32_t storedCrc_ = 0;
+    // The CRC of the plain bytes of the piece being copied, where the stored CRC is not
+    // already that (an encrypted piece, or a piece shorter than its record), and of the
+    // last piece readPiece moved.
+    bool plainCrcNeeded_ = false;
+    uint32_t plainCrc_ = 0;
+    uint32_t pieceCrc_ = 0;
 };
 
 } // namespace zrk

@@ -28,6 +28,12 @@ int FileSystem::setAttributes(const std::string& path, uint32_t attributes) {
 
 int FileSystem::removeFile(const std::string& path) { return zrk::removeFile(path); }
 
+std::string FileSystem::zoneMark(const std::string& path) { return zrk::zoneMark(path); }
+
+int FileSystem::setZoneMark(const std::string& path, const std::string& mark) {
+    return zrk::setZoneMark(path, mark);
+}
+
 FileSystem& systemFileSystem() {
     static FileSystem system;
     return system;

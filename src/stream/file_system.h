@@ -31,6 +31,10 @@ public:
     virtual int setAttributes(const std::string& path, uint32_t attributes);
     // Removes one file. 1 on success.
     virtual int removeFile(const std::string& path);
+    // The zone mark of a file that came from the internet, empty when it has none; and
+    // giving a file that mark (1 on success, 0 where it cannot be kept).
+    virtual std::string zoneMark(const std::string& path);
+    virtual int setZoneMark(const std::string& path, const std::string& mark);
 };
 
 // The system's file system; lives for the whole process.

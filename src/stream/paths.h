@@ -43,6 +43,12 @@ int setAttributes(const std::string& path, uint32_t attributes);
 int replaceFile(const std::string& from, const std::string& to);
 // Removes one file (not a folder), resolved against the base folder. 1 on success.
 int removeFile(const std::string& path);
+// The zone mark of a file: the text of its "Zone.Identifier" stream, which the system
+// gives files that came from the internet, or empty when it has none (always, where
+// the file system keeps no such streams).
+std::string zoneMark(const std::string& path);
+// Gives `path` that mark. 1 on success; 0 where the file system cannot keep it.
+int setZoneMark(const std::string& path, const std::string& mark);
 // Appends the files (not folders, not temporary files) matching `pattern` in `folder`,
 // in the file system's order; returns how many were appended.
 uint32_t listFiles(const std::string& folder, const std::string& pattern, std::vector<FileEntry>& entries);

@@ -98,6 +98,11 @@ int replaceFile(const std::string& from, const std::string& to) {
     return std::rename(a.c_str(), b.c_str()) == 0 ? 1 : 0;
 }
 
+// POSIX file systems keep no zone marks; nothing here writes one either.
+std::string zoneMark(const std::string&) { return {}; }
+
+int setZoneMark(const std::string&, const std::string&) { return 0; }
+
 int removeFile(const std::string& path) {
     return ::unlink(posix_path::toHost(makeAbsolute(path)).c_str()) == 0 ? 1 : 0;
 }

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "platform/handle_traits_win32.h"
+#include "stream/file_stream.h"
 #include "stream/path_backend.h"
 #include "stream/paths.h"
 #include "text/ansi_win32.h"
@@ -75,6 +76,32 @@ int replaceFile(const std::string& from, const std::string& to) {
     if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return 0;
     if (GetFileAttributesA(ansiTo.c_str()) != INVALID_FILE_ATTRIBUTES && !DeleteFileA(ansiTo.c_str())) return 0;
     return MoveFileA(ansiFrom.c_str(), ansiTo.c_str()) ? 1 : 0;
+}
+
+namespace {
+
+// The stream the system writes a downloaded file's zone into, and the most of it that
+// is read back (the usual mark is well under 200 bytes).
+constexpr const char* kZoneStream = ":Zone.Identifier";
+constexpr uint64_t kMaxZoneMark = 64 * 1024;
+
+} // namespace
+
+std::string zoneMark(const std::string& path) {
+    FileStream stream;
+    if (!stream.open(makeAbsolute(path) + kZoneStream, ReadExisting)) return {};
+    const uint64_t size = stream.size();
+    if (size == 0 || size > kMaxZoneMark) return {};
+    std::string mark(size_t(size), '\0');
+    if (stream.read(mark.data(), uint32_t(size)) != int32_t(size)) return {};
+    return mark;
+}
+
+int setZoneMark(const std::string& path, const std::string& mark) {
+    FileStream stream;
+    if (!stream.open(makeAbsolute(path) + kZoneStream, CreateWrite)) return 0;
+    if (stream.write(mark.data(), uint32_t(mark.size())) != int32_t(mark.size())) return 0;
+    return stream.close();
 }
 
 int removeFile(const std::string& path) {

@@ -86,6 +86,9 @@ int runCombineJob() {
         // job cannot go on, and the exception must not end the combine thread.
         return 0;
     }
+    // No name: its reason has been shown (a refused name as the abnormal archive), and
+    // the folder itself must not become the target.
+    if (name.empty()) return 0;
     archive.setTargetPath(joinPath(wizard.outputFolder, name));
     if (archive.combine() != 1) return 0;
     wizard.jobRunning = 0;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <set>
 
 #include "archive/archive_writer.h"
 #include "archive/split_archive.h"
@@ -19,16 +20,30 @@ namespace {
 
 namespace fs = std::filesystem;
 
+std::set<std::string> namesIn(const ScratchFolder& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder.host(""))) names.insert(entry.path().filename().string());
+    return names;
+}
+
 struct Fixture {
     ScratchFolder source, out, target;
-    std::vector<unsigned char> bytes = patternBytes(1000, 11);
+    std::vector<unsigned char> bytes;
     std::string exe;
     std::vector<std::string> volumes;
     std::optional<VolumeFailure> failed;  // of the last combine
 
-    explicit Fixture(uint32_t count = 3, const std::string& password = "") {
+    // `idSeed` other than 0 fixes the archive's identity, so that two archives share it.
+    explicit Fixture(uint32_t count = 3, const std::string& password = "", uint32_t dataSeed = 11,
+                     unsigned char idSeed = 0)
+        : bytes(patternBytes(1000, dataSeed)) {
         auto options = writerOptions(source, out, "data.bin", bytes);
         options.volumeCount = count;
+        if (idSeed != 0) {
+            std::array<unsigned char, ArchiveHeader::kIdSize> id;
+            id.fill(idSeed);
+            options.archiveId = id;
+        }
         options.password = password;
         options.lastWriteTime = 0x01D0000000000000ull;
         ArchiveWriter writer(options);
@@ -163,6 +178,92 @@ TEST(Combine, UncreatableOutputIsReportedWithTheTargetPath) {
     EXPECT_EQ(a.combine(), 0);
     ASSERT_EQ(log.reports.size(), 1u);
     EXPECT_EQ(log.reports[0], std::make_pair(ARCERR_CREATE, target));
+}
+
+TEST(Combine, ATargetWithoutAPlainNameCreatesNothing) {
+    Fixture f(2);
+    for (const std::string name : {"", "..", "a:b"}) {
+        SplitArchive a;
+        StatusLog log;
+        log.attach(a);
+        ASSERT_EQ(a.open(f.exe, Key()), SplitArchive::OpenResult::Opened);
+        a.setTargetPath(f.target.path("inner") + "\\" + name);
+        EXPECT_EQ(a.combine(), 0) << name;
+        EXPECT_EQ(log.reports, (std::vector<std::pair<uint32_t, std::string>>{{ARCERR_ABNORMAL, ""}})) << name;
+        EXPECT_TRUE(fs::is_empty(f.target.host(""))) << name;
+    }
+}
+
+// Rewrites word 0 of the executable's (plain) date record, as a writer that stores no
+// whole-file CRC would leave it.
+void storeFileCrc(const std::string& exe, uint32_t crc) {
+    FileStream file;
+    ASSERT_EQ(file.open(exe, ReadWriteExisting), 1);
+    const uint64_t offset = locateChunk(exe, "ZRKD");
+    ChunkStream root;
+    root.attach(file, offset, file.size() - offset);
+    ChunkStream& container = root.findChild("ZRKD");
+    container.findChild("INFO");
+    ChunkStream& date = container.findChild("DFDT");
+    container.findChild("DATA");
+    DateRecord record;
+    ASSERT_TRUE(file.seek(date.dataPosition()));
+    ASSERT_EQ(file.read(record.bytes.data(), DateRecord::kSize), int32_t(DateRecord::kSize));
+    record.setFileCrc(crc);
+    ASSERT_TRUE(file.seek(date.dataPosition()));
+    ASSERT_TRUE(date.writeData(record.bytes.data(), DateRecord::kSize) && date.finishData() && date.writeHeader());
+    ASSERT_TRUE(container.updateFromChildren() && container.writeHeader());
+}
+
+TEST(Combine, AForeignVolumeWithTheRightIdentityFailsTheWholeFileCheck) {
+    for (const std::string password : {"", "secret"}) {
+        // Two archives of one identity and size but other data: each volume is sound
+        // by its own CRC, the mix is not the original.
+        Fixture f(3, password, 11, 7), other(3, password, 12, 7);
+        f.out.write("archive.002.zrd", other.out.read("archive.002.zrd"));
+        f.target.write("data.bin", {'o', 'l', 'd'});
+        StatusLog log;
+        EXPECT_EQ(f.combine(log, password), 0);
+        EXPECT_EQ(log.reports, (std::vector<std::pair<uint32_t, std::string>>{{ARCERR_CRC, f.target.path("data.bin")}}));
+        EXPECT_FALSE(f.failed);
+        EXPECT_EQ(f.target.read("data.bin"), (std::vector<unsigned char>{'o', 'l', 'd'}));
+        EXPECT_EQ(namesIn(f.target), std::set<std::string>{"data.bin"});
+        if (!password.empty()) continue;
+        // Where no whole-file CRC is stored there is nothing to check against.
+        storeFileCrc(f.exe, 0);
+        StatusLog unchecked;
+        EXPECT_EQ(f.combine(unchecked), 1);
+        EXPECT_TRUE(unchecked.reports.empty());
+    }
+}
+
+TEST(Combine, TheProgramsZoneMarkGoesOnTheRebuiltFileBeforeItTakesItsName) {
+    // The system's files, with a mark on the executable, noting where marks go.
+    struct MarkedFiles : FileSystem {
+        std::string exe;
+        std::vector<std::string> events;
+        std::string zoneMark(const std::string& path) override {
+            return path == exe ? "[ZoneTransfer]\r\nZoneId=3\r\n" : std::string();
+        }
+        int setZoneMark(const std::string& path, const std::string& mark) override {
+            events.push_back("mark " + path + " " + mark);
+            return 1;
+        }
+        int replaceFile(const std::string& from, const std::string& to) override {
+            events.push_back("replace " + to);
+            return FileSystem::replaceFile(from, to);
+        }
+    } files;
+    Fixture f(2);
+    files.exe = f.exe;
+    SplitArchive a(files);
+    ASSERT_EQ(a.open(f.exe, Key()), SplitArchive::OpenResult::Opened);
+    const std::string target = f.target.path("data.bin");
+    a.setTargetPath(target);
+    ASSERT_EQ(a.combine(), 1);
+    EXPECT_EQ(files.events, (std::vector<std::string>{"mark " + target + SplitArchive::kPartSuffix +
+                                                          " [ZoneTransfer]\r\nZoneId=3\r\n",
+                                                      "replace " + target}));
 }
 
 TEST(Combine, AMissingDataChunkOrShortVolumeIsAReadError) {

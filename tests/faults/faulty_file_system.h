@@ -34,6 +34,10 @@ public:
         return fails() ? 0 : FileSystem::setAttributes(path, attributes);
     }
     int removeFile(const std::string& path) override { return fails() ? 0 : FileSystem::removeFile(path); }
+    std::string zoneMark(const std::string& path) override { return fails() ? std::string() : FileSystem::zoneMark(path); }
+    int setZoneMark(const std::string& path, const std::string& mark) override {
+        return fails() ? 0 : FileSystem::setZoneMark(path, mark);
+    }
 
 private:
     const uint64_t failAt_;

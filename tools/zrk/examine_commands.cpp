@@ -237,8 +237,10 @@ int runVerify(const InspectRequest& request) {
         if (check.problems > 1) check.firstProblem += formatText(" (%llu volumes have problems)", static_cast<unsigned long long>(check.problems));
         throw ToolError(check.firstProblem);
     }
-    // Every piece is sound; together they must make the original.
-    if (check.stored != view.header.fileSize() || check.fileCrc != view.date.fileCrc())
+    // Every piece is sound; together they must make the original (a stored CRC of 0:
+    // none was stored).
+    const uint32_t storedCrc = view.date.fileCrc();
+    if (check.stored != view.header.fileSize() || (storedCrc != 0 && check.fileCrc != storedCrc))
         throw ToolError(shownPath(path) + ": the volumes do not add up to the original file (size or CRC differs)");
     std::cout << "all " << count << (count == 1 ? " volume" : " volumes") << " sound; " << view.name << " ("
               << sizeText(check.stored) << ") can be rebuilt\n";

@@ -71,6 +71,11 @@ int runJoin(const JoinRequest& request) {
         const std::optional<VolumeFailure>& failed = archive.failedVolume();
         if (failed && !failed->path.empty() && last.second.empty())
             throw ToolError(statusReason(last.first, failed->path, exe));
+        // Every volume sound by its own CRC, but not together the original.
+        if (last.first == ARCERR_CRC && !failed)
+            throw ToolError(shownPath(exe) + ": the volumes do not add up to the original file (its CRC differs; "
+                            "a volume holds other data); " + shownPath(target) +
+                            (targetExisted ? " is unchanged" : " was not made"));
         throw ToolError(status.reason(exe));
     }
     std::cout << "rebuilt " << shownPath(target) << " (" << sizeText(archive.totalBytes()) << ")\n";
