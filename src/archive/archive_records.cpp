@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "archive/stored_name.h"
 #include "stream/byte_order.h"
 
 namespace zrk {
@@ -35,29 +36,7 @@ void DateRecord::setFileCrc(uint32_t value) { storeLe32(bytes.data(), value); }
 void DateRecord::setAttributes(uint32_t value) { storeLe32(bytes.data() + 4, value); }
 void DateRecord::setLastWriteTime(uint64_t value) { storeLe64(bytes.data() + 16, value); }
 
-namespace {
-
-char upper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
-
-// Windows opens these devices whatever the folder or extension, so a file of that
-// name would never be written where the user chose.
-bool isDeviceName(const std::string& name) {
-    std::string base = name.substr(0, name.find('.'));
-    while (!base.empty() && base.back() == ' ') base.pop_back();
-    for (char& c : base) c = upper(c);
-    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
-    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-           base[3] >= '1' && base[3] <= '9';
-}
-
-} // namespace
-
-bool isSafeStoredName(const std::string& name) {
-    if (name.empty() || name == "." || name == "..") return false;
-    for (unsigned char c : name)
-        if (c < 0x20 || c == 0x7F || c == '\\' || c == '/' || c == ':') return false;
-    return !isDeviceName(name);
-}
+bool isSafeStoredName(const std::string& name) { return storedNameProblem(name).empty(); }
 
 void wipeBytes(void* data, size_t size) {
     volatile unsigned char* p = static_cast<volatile unsigned char*>(data);

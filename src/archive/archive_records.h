@@ -50,8 +50,8 @@ public:
     std::array<unsigned char, kSize> bytes{};
 };
 
-// A stored original name that may be used as a file name in the chosen folder: not
-// empty, "." or "..", free of \ / : and control characters, and no device name.
+// A stored original name that may be used as a file name in the chosen folder: one
+// storedNameProblem (archive/stored_name.h) has nothing to say about.
 bool isSafeStoredName(const std::string& name);
 
 // Overwrites memory that held a secret in a way the compiler may not drop.
