@@ -8,6 +8,7 @@
 #include <new>
 #include <random>
 
+#include "archive/stored_name.h"
 #include "chunk/chunk_stream.h"
 #include "chunk/chunk_tags.h"
 #include "crypto/crc32.h"
@@ -124,7 +125,8 @@ int ArchiveWriter::write() {
 
 int ArchiveWriter::writeFiles(const std::function<std::unique_ptr<FileStream>(const std::string&)>& create) {
     const std::string name = baseName(options_.inputPath);
-    if (!isSafeStoredName(name)) return fail("the input's name cannot be stored: " + name);
+    const std::string problem = storedNameProblem(name);
+    if (!problem.empty()) return fail("the input's name cannot be stored: " + name + ": " + problem);
     std::string stem = options_.outputName;
     if (stem.empty()) stem = name.substr(0, name.find_last_of('.') == 0 ? name.size() : name.find_last_of('.'));
 

@@ -132,7 +132,7 @@ TEST(ArchiveWriter, RefusesWhatItCannotWrite) {
     options.inputPath = source.path("CON.txt");
     ArchiveWriter device(options);
     EXPECT_EQ(device.write(), 0);
-    EXPECT_NE(device.error().find("name"), std::string::npos) << device.error();
+    EXPECT_EQ(device.error(), "the input's name cannot be stored: CON.txt: it names a Windows device (CON)");
     EXPECT_TRUE(fs::is_empty(out.host("")));
     options = writerOptions(source, out, "fine.txt", patternBytes(10, 1));
     options.volumeCount = 1;
