@@ -128,7 +128,9 @@ std::string statusReason(uint32_t code, const std::string& detail, const std::st
     case ARCERR_CRC:
         return file + ": CRC error, the volume is damaged";
     case ARCERR_ABNORMAL:
-        return shownPath(subject) + ": the stored file name is unusable; the archive is damaged";
+        // The detail, when there is one, is the rule the name broke (storedNameProblem).
+        return shownPath(subject) + ": the stored file name is unusable" +
+               (detail.empty() ? "" : " (" + detail + ")") + "; the archive is damaged";
     case ARCERR_VERSION:
         return file + ": archive of an unknown version";
     default:
