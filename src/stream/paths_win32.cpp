@@ -85,9 +85,34 @@ namespace {
 constexpr const char* kZoneStream = ":Zone.Identifier";
 constexpr uint64_t kMaxZoneMark = 64 * 1024;
 
+// Whether the volume holding `path` keeps named streams. Elsewhere "file:stream" is no
+// stream: FAT refuses the name, and a file system that allows colons in names (Wine
+// over a Unix folder) would make it a second file beside the first.
+bool keepsNamedStreams(const std::string& path) {
+    if (!hasWideCalls()) return false;
+    using VolumePathName = BOOL(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
+    // Not in every system's kernel32 (it finds mounted folders too); the drive or share
+    // root serves where it is missing.
+    static const auto volumePathName = reinterpret_cast<VolumePathName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetVolumePathNameW")));
+    const std::u16string wide = utf8ToWide(path);
+    std::u16string root(wide.size() + 2, u'\0');
+    if (volumePathName && volumePathName(wideChars(wide), wideChars(root.data()), DWORD(root.size()))) {
+        root.resize(std::char_traits<char16_t>::length(root.c_str()));
+    } else {
+        const std::string drive = path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) + "\\" : std::string();
+        if (drive.empty()) return false;
+        root = utf8ToWide(drive);
+    }
+    DWORD flags = 0;
+    return GetVolumeInformationW(wideChars(root), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
+           (flags & FILE_NAMED_STREAMS) != 0;
+}
+
 } // namespace
 
 std::string zoneMark(const std::string& path) {
+    if (!keepsNamedStreams(makeAbsolute(path))) return {};
     FileStream stream;
     if (!stream.open(makeAbsolute(path) + kZoneStream, ReadExisting)) return {};
     const uint64_t size = stream.size();
@@ -98,6 +123,7 @@ std::string zoneMark(const std::string& path) {
 }
 
 int setZoneMark(const std::string& path, const std::string& mark) {
+    if (!keepsNamedStreams(makeAbsolute(path))) return 0;
     FileStream stream;
     if (!stream.open(makeAbsolute(path) + kZoneStream, CreateWrite)) return 0;
     if (stream.write(mark.data(), uint32_t(mark.size())) != int32_t(mark.size())) return 0;

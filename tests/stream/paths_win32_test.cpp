@@ -107,6 +107,22 @@ TEST_F(Win32PathTest, LongPathsWorkWhereThePrefixIsUsed) {
     for (auto it = made.rbegin(); it != made.rend(); ++it) RemoveDirectoryW(prefixedWide(*it).c_str());
 }
 
+TEST_F(Win32PathTest, ZoneMarksRoundTripWhereTheFileSystemKeepsStreams) {
+    writeFile("plain", "p");
+    writeFile("marked", "m");
+    EXPECT_EQ(zoneMark(at("plain")), "");
+    const std::string mark = "[ZoneTransfer]\r\nZoneId=3\r\n";
+    const int kept = setZoneMark(at("marked"), mark);
+    // A mark is a stream of the file, never a file of the folder (as "marked:Zone.Identifier"
+    // would be where colons are allowed in names).
+    std::vector<FileEntry> entries;
+    listFiles(folder_, "*", entries);
+    EXPECT_EQ(sortedNames(entries), (std::vector<std::string>{"marked", "plain"}));
+    if (!kept) GTEST_SKIP() << "this file system keeps no alternate streams";
+    EXPECT_EQ(zoneMark(at("marked")), mark);
+    EXPECT_EQ(zoneMark(at("plain")), "");
+}
+
 TEST(Win32Paths, ModulePathIsADrivePath) {
     const std::string path = modulePath();
     ASSERT_GE(path.size(), 3u);
