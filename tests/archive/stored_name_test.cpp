@@ -119,16 +119,16 @@ TEST(StoredNames, NamesOverTheComponentLimitAreRefused) {
 
 TEST(StoredNames, InvalidUtf8IsRefused) {
     for (const std::string bad : {
-             "\x80" "abc",                // a continuation byte alone
-             "caf\xC3",                   // cut short at the end
-             "caf\xC3" "x",               // a lead byte not followed by a continuation
-             "\xC0\xAE\xC0\xAE",          // overlong "..", the classic path trick
-             "\xC1\xBF",                  // overlong 7-bit
-             "\xE0\x80\xAF",              // overlong '/'
-             "\xF0\x80\x80\xAF",          // overlong '/' in four bytes
-             "\xED\xA0\x80",              // a surrogate (U+D800)
-             "\xF4\x90\x80\x80",          // past U+10FFFF
-             "\xF8\x88\x80\x80\x80",      // five-byte form
+             "\x80" "abc",                        // a continuation byte alone
+             "caf\xC3",                           // cut short at the end
+             "caf\xC3" "x",                       // a lead byte not followed by a continuation
+             "\xC0\xAE\xC0\xAE",                  // overlong ".."
+             "\xC0\xAE\xC0\xAE\xC1\x9C" "evil",  // overlong "..\evil", which decodeUtf8 reads as that
+             "\xE0\x80\xAF",                      // overlong '/'
+             "\xF0\x80\x80\xAF",                  // overlong '/' in four bytes
+             "\xED\xA0\x80",                      // a surrogate (U+D800)
+             "\xF4\x90\x80\x80",                  // past U+10FFFF
+             "\xF8\x88\x80\x80\x80",              // five-byte form
              "\xFE\xFF",
          })
         EXPECT_EQ(storedNameProblem(bad), "it is not valid UTF-8") << bad;
