@@ -5,6 +5,7 @@
 #include "error/tql_exception.h"
 #include "platform/handle_traits_win32.h"
 #include "stream/paths.h"
+#include "text/system_library_win32.h"
 #include "text/utf.h"
 #include "window/controls.h"
 #include "window/progress_animation.h"
@@ -43,6 +44,10 @@ int32_t runWizard(HINSTANCE instance, CombineWizard& wizard) {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    // Libraries loaded by name come from the system folder only, never from the
+    // download folder the program runs from. Set already at process start, before
+    // any constructor ran; called here too so the start-up names it.
+    setSafeDllSearchOrder();
     const wchar_t* line = GetCommandLineW();
     const std::u16string wide = line ? std::u16string(reinterpret_cast<const char16_t*>(line)) : std::u16string();
     // The program takes no arguments; whatever follows its name is ignored.

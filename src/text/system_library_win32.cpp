@@ -1,5 +1,5 @@
 // Loads system DLLs from the system folder, never from the program's own folder
-// or the current directory.
+// or the current directory, and sets the process-wide search order at start.
 #include "text/system_library_win32.h"
 
 #include <string>
@@ -31,4 +31,37 @@ HMODULE loadSystemLibrary(const char* name) {
     return loadSystemLibraryByPath(name);
 }
 
+DllSearchOrder setSafeDllSearchOrder() {
+    // Both calls are looked up: SetDefaultDllDirectories came with Windows 8 (and
+    // an update for Vista and 7), SetDllDirectoryW with XP SP1; importing either
+    // would keep the program from starting on systems without it.
+    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    using SetDefaultDirectories = BOOL(WINAPI*)(DWORD);
+    using SetDirectory = BOOL(WINAPI*)(LPCWSTR);
+    if (const auto set = systemCall<SetDefaultDirectories>(kernel, "SetDefaultDllDirectories"))
+        if (set(LOAD_LIBRARY_SEARCH_SYSTEM32)) return DllSearchOrder::SystemFolderOnly;
+    // Without the default directories nothing takes the program's own folder out
+    // of the order; an empty DLL directory at least takes out the current folder,
+    // which is often the download folder too.
+    if (const auto set = systemCall<SetDirectory>(kernel, "SetDllDirectoryW"))
+        if (set(L"")) return DllSearchOrder::NoCurrentFolder;
+    return DllSearchOrder::Unchanged;
+}
+
+namespace {
+
+// The earliest point a program can act: the loader runs the TLS callbacks of
+// the program at process attach, after its imports are bound and before its
+// entry point, so before the run-time library's start-up and every static
+// constructor (the wide-call table loads seven libraries in one). The CRT's own
+// callbacks are in .CRT$XLC and later; .CRT$XLB runs first.
+void NTAPI safeOrderAtProcessStart(PVOID, DWORD reason, PVOID) {
+    if (reason == DLL_PROCESS_ATTACH) setSafeDllSearchOrder();
+}
+
+} // namespace
+
 } // namespace zrk
+
+extern "C" __attribute__((section(".CRT$XLB"), used))
+const PIMAGE_TLS_CALLBACK zrkSafeDllSearchOrderAtStart = zrk::safeOrderAtProcessStart;

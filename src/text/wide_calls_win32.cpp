@@ -23,12 +23,6 @@ const char* const moduleNames[wideCallModuleCount] = {
 static_assert(0 ZRK_WIDE_CALLS(ZRK_WIDE_CALL_COUNT) == wideCallCount);
 #undef ZRK_WIDE_CALL_COUNT
 
-template <typename Entry> Entry resolve(HMODULE module, const char* name) {
-    if (module == nullptr) return nullptr;
-    // Through void(*)(): the one function-pointer type every other converts from cleanly.
-    return reinterpret_cast<Entry>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
-
 struct TableLifetime {
     TableLifetime() { loadWideCalls(); }
     ~TableLifetime() { unloadWideCalls(); }
@@ -43,7 +37,7 @@ void loadWideCalls() {
     for (int m = 0; m < wideCallModuleCount; ++m) {
         table.modules[m] = loadSystemLibrary(moduleNames[m]);
 #define ZRK_WIDE_CALL_RESOLVE(module, name) \
-    if (module == m) table.name = resolve<decltype(table.name)>(table.modules[m], #name);
+    if (module == m) table.name = systemCall<decltype(table.name)>(table.modules[m], #name);
         ZRK_WIDE_CALLS(ZRK_WIDE_CALL_RESOLVE)
 #undef ZRK_WIDE_CALL_RESOLVE
     }

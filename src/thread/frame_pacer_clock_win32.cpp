@@ -12,18 +12,13 @@ namespace {
 using TimeGetTime = DWORD(WINAPI*)();
 using TimePeriod = UINT(WINAPI*)(UINT);
 
-template <typename Entry> Entry resolve(HMODULE module, const char* name) {
-    if (module == nullptr) return nullptr;
-    return reinterpret_cast<Entry>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
-
 class MultimediaClock final : public PacerClock {
 public:
     MultimediaClock()
         : module_(loadSystemLibrary("winmm.dll")),
-          timeGetTime_(resolve<TimeGetTime>(module_.get(), "timeGetTime")),
-          timeBeginPeriod_(resolve<TimePeriod>(module_.get(), "timeBeginPeriod")),
-          timeEndPeriod_(resolve<TimePeriod>(module_.get(), "timeEndPeriod")) {}
+          timeGetTime_(systemCall<TimeGetTime>(module_.get(), "timeGetTime")),
+          timeBeginPeriod_(systemCall<TimePeriod>(module_.get(), "timeBeginPeriod")),
+          timeEndPeriod_(systemCall<TimePeriod>(module_.get(), "timeEndPeriod")) {}
 
     // Without winmm the tick count still gives milliseconds, only coarser.
     uint32_t now() override { return timeGetTime_ ? timeGetTime_() : GetTickCount(); }

@@ -102,5 +102,20 @@ TEST(SystemLibrary, BothRoutesLoadFromTheSystemFolder) {
     EXPECT_EQ(loadSystemLibraryByPath("zrk-no-such-library.dll"), nullptr);
 }
 
+// zrk-planted-probe.dll lies beside the program and in the current folder, as a
+// planted library would in a download folder. The order set at process start,
+// before any test code, refuses it by name; by its full path it loads.
+TEST(SystemLibrary, PlantedLibraryIsNotLoadedByName) {
+    const ModuleHandle byName(LoadLibraryA("zrk-planted-probe.dll"));
+    EXPECT_FALSE(byName);
+    char self[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
+    ASSERT_TRUE(length > 0 && length < MAX_PATH);
+    const std::string planted = folderOf(std::string(self, length)) + "\\zrk-planted-probe.dll";
+    const ModuleHandle byPath(LoadLibraryA(planted.c_str()));
+    EXPECT_TRUE(byPath);
+    EXPECT_EQ(setSafeDllSearchOrder(), DllSearchOrder::SystemFolderOnly);
+}
+
 } // namespace
 } // namespace zrk
