@@ -1,11 +1,14 @@
 // chooseFolder and chooseFile: the shell's folder browser and the open-file dialog,
 // on the wide route through the wide-call table, on the ANSI route through the A calls.
+// shell32, comdlg32 and ole32 are not imported: the system may take them from the
+// program's folder, so they come from the system folder at run time.
 #include "stream/file_dialogs_win32.h"
 
 #include <memory>
 #include <new>
 
 #include "text/ansi_win32.h"
+#include "text/system_library_win32.h"
 #include "text/utf.h"
 #include "text/wide_calls_win32.h"
 
@@ -13,6 +16,33 @@ namespace zrk {
 namespace {
 
 constexpr size_t kResultUnits = 65536;  // 131,072 bytes wide, 65,536 bytes ANSI
+
+// The ANSI dialog calls and the shell's allocator release, loaded at first use
+// and kept for the life of the process (the shell may keep threads of its own).
+struct DialogCalls {
+    decltype(&::SHBrowseForFolderA) SHBrowseForFolderA;
+    decltype(&::SHGetPathFromIDListA) SHGetPathFromIDListA;
+    decltype(&::GetOpenFileNameA) GetOpenFileNameA;
+    decltype(&::CoTaskMemFree) CoTaskMemFree;
+};
+
+const DialogCalls& dialogCalls() {
+    static const DialogCalls calls = [] {
+        const HMODULE shell = loadSystemLibrary("shell32.dll");
+        const HMODULE dialogs = loadSystemLibrary("comdlg32.dll");
+        const HMODULE com = loadSystemLibrary("ole32.dll");
+        return DialogCalls{systemCall<decltype(&::SHBrowseForFolderA)>(shell, "SHBrowseForFolderA"),
+                           systemCall<decltype(&::SHGetPathFromIDListA)>(shell, "SHGetPathFromIDListA"),
+                           systemCall<decltype(&::GetOpenFileNameA)>(dialogs, "GetOpenFileNameA"),
+                           systemCall<decltype(&::CoTaskMemFree)>(com, "CoTaskMemFree")};
+    }();
+    return calls;
+}
+
+// The browser's item list goes back to the shell's allocator.
+void freeItemList(LPITEMIDLIST item) {
+    if (dialogCalls().CoTaskMemFree) dialogCalls().CoTaskMemFree(item);
+}
 
 struct BrowseData {
     std::string caption;
@@ -74,7 +104,7 @@ std::string chooseFolder(HWND owner, const std::string& caption, const std::stri
         std::unique_ptr<char16_t[]> path(new (std::nothrow) char16_t[kResultUnits]());
         std::string result;
         if (path && wideCalls().SHGetPathFromIDListW(item, wideChars(path.get()))) result = wideToUtf8(path.get());
-        CoTaskMemFree(item);
+        freeItemList(item);
         return result;
     }
     std::unique_ptr<char[]> name(new (std::nothrow) char[kResultUnits]());
@@ -87,12 +117,14 @@ std::string chooseFolder(HWND owner, const std::string& caption, const std::stri
     info.ulFlags = BIF_RETURNONLYFSDIRS;
     info.lpfn = browseCallback;
     info.lParam = reinterpret_cast<LPARAM>(&data);
-    LPITEMIDLIST item = SHBrowseForFolderA(&info);
+    const DialogCalls& calls = dialogCalls();
+    if (!calls.SHBrowseForFolderA || !calls.SHGetPathFromIDListA) return {};
+    LPITEMIDLIST item = calls.SHBrowseForFolderA(&info);
     if (!item) return {};
     std::unique_ptr<char[]> path(new (std::nothrow) char[kResultUnits]());
     std::string result;
-    if (path && SHGetPathFromIDListA(item, path.get())) result = ansiToUtf8(path.get());
-    CoTaskMemFree(item);
+    if (path && calls.SHGetPathFromIDListA(item, path.get())) result = ansiToUtf8(path.get());
+    freeItemList(item);
     return result;
 }
 
@@ -118,6 +150,7 @@ std::string chooseFile(HWND owner, const char* filter, const std::string& initia
         if (!wideCalls().GetOpenFileNameW(&ofn)) return {};
         return wideToUtf8(file.get());
     }
+    if (!dialogCalls().GetOpenFileNameA) return {};
     std::unique_ptr<char[]> filterAnsi(new (std::nothrow) char[2 * length + 2]());
     std::unique_ptr<char[]> file(new (std::nothrow) char[kResultUnits]());
     if (!filterAnsi || !file) return {};
@@ -132,7 +165,7 @@ std::string chooseFile(HWND owner, const char* filter, const std::string& initia
     ofn.nMaxFile = kResultUnits - 1;
     ofn.lpstrInitialDir = folder.c_str();
     ofn.Flags = kFlags;
-    if (!GetOpenFileNameA(&ofn)) return {};
+    if (!dialogCalls().GetOpenFileNameA(&ofn)) return {};
     return ansiToUtf8(file.get());
 }
 

@@ -1,5 +1,5 @@
-// Windows console backend: UTF-16 command line and console input, echo switched off
-// through the console mode while a password is typed.
+// Windows console backend: the safe library search order, UTF-16 command line and
+// console input, echo switched off through the console mode while a password is typed.
 #include "platform/windows_api.h"
 
 #include <shellapi.h>
@@ -8,13 +8,17 @@
 #include <iostream>
 
 #include "console.h"
+#include "text/system_library_win32.h"
 #include "text/utf.h"
 
 namespace zrk::tool {
 
 std::vector<std::string> utf8Arguments(int argc, char** argv) {
+    // shell32 is not imported: the system may take it from the program's folder.
+    static const auto commandLineToArgv = systemCall<decltype(&::CommandLineToArgvW)>(
+        loadSystemLibrary("shell32.dll"), "CommandLineToArgvW");
     int count = 0;
-    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    LPWSTR* wide = commandLineToArgv ? commandLineToArgv(GetCommandLineW(), &count) : nullptr;
     if (!wide) return std::vector<std::string>(argv, argv + argc);
     std::vector<std::string> args;
     for (int i = 0; i < count; ++i) {
@@ -27,7 +31,11 @@ std::vector<std::string> utf8Arguments(int argc, char** argv) {
     return args;
 }
 
-void prepareConsole() { SetConsoleOutputCP(CP_UTF8); }
+void prepareConsole() {
+    // Set already at process start; called here too so the start-up names it.
+    setSafeDllSearchOrder();
+    SetConsoleOutputCP(CP_UTF8);
+}
 
 bool stderrIsTerminal() {
     DWORD mode = 0;
