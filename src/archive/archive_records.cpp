@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-#include "archive/stored_name.h"
 #include "stream/byte_order.h"
 
 namespace zrk {
@@ -35,8 +34,6 @@ uint64_t DateRecord::lastWriteTime() const { return loadLe64(bytes.data() + 16);
 void DateRecord::setFileCrc(uint32_t value) { storeLe32(bytes.data(), value); }
 void DateRecord::setAttributes(uint32_t value) { storeLe32(bytes.data() + 4, value); }
 void DateRecord::setLastWriteTime(uint64_t value) { storeLe64(bytes.data() + 16, value); }
-
-bool isSafeStoredName(const std::string& name) { return storedNameProblem(name).empty(); }
 
 void wipeBytes(void* data, size_t size) {
     volatile unsigned char* p = static_cast<volatile unsigned char*>(data);

@@ -50,10 +50,6 @@ public:
     std::array<unsigned char, kSize> bytes{};
 };
 
-// A stored original name that may be used as a file name in the chosen folder: one
-// storedNameProblem (archive/stored_name.h) has nothing to say about.
-bool isSafeStoredName(const std::string& name);
-
 // Overwrites memory that held a secret in a way the compiler may not drop.
 void wipeBytes(void* data, size_t size);
 void wipeString(std::string& text);

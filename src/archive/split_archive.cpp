@@ -9,6 +9,7 @@
 #include <system_error>
 #include <thread>
 
+#include "archive/stored_name.h"
 #include "chunk/chunk_stream.h"
 #include "chunk/chunk_tags.h"
 #include "chunk/locate_chunk.h"
@@ -308,8 +309,10 @@ std::string SplitArchive::readArchiveInfo(const std::string& path) {
     std::string name = names.readString();
     names.detachBuffer();
     // The name becomes a path in the user's folder: it must stay a bare, ordinary name.
-    if (!isSafeStoredName(name)) {
-        reportStatus(ARCERR_ABNORMAL, "");
+    // The detail says which rule it broke (the wizard's box shows the text alone).
+    const std::string problem = storedNameProblem(name);
+    if (!problem.empty()) {
+        reportStatus(ARCERR_ABNORMAL, problem);
         return {};
     }
     return name;
@@ -538,8 +541,9 @@ int SplitArchive::combine() {
     // The target's name comes from the archive: a name that is not one plain file in
     // the folder (or no name, which would make the folder itself the target) stops the
     // combine before anything is created.
-    if (!isSafeStoredName(targetPath_.substr(targetPath_.find_last_of('\\') + 1))) {
-        reportStatus(ARCERR_ABNORMAL, "");
+    const std::string problem = storedNameProblem(targetPath_.substr(targetPath_.find_last_of('\\') + 1));
+    if (!problem.empty()) {
+        reportStatus(ARCERR_ABNORMAL, problem);
         return 0;
     }
     if (useKeyFile_ && !deriveKeyFilePassword()) return 0;
