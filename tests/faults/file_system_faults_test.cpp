@@ -59,6 +59,7 @@ TEST(FileSystemFaults, EveryCallOfACombineFailsCleanly) {
         ASSERT_EQ(combine(counting, clean), 1);
         ASSERT_EQ(archive.read("data.bin"), original);
         const uint64_t calls = counting.calls();
+        RecordProperty(password.empty() ? "plain_combine_calls" : "encrypted_combine_calls", int(calls));
 
         const std::set<uint32_t> raised = {ARCERR_OPEN, ARCERR_READ, ARCERR_WRITE, ARCERR_CREATE, ARCERR_NOT_FOUND,
                                            ARCERR_CRC};
@@ -97,6 +98,7 @@ TEST(FileSystemFaults, EveryCallOfASplitFailsCleanly) {
     ASSERT_EQ(split(counting), 1);
     const std::set<std::string> complete = namesIn(out);
     const uint64_t calls = counting.calls();
+    RecordProperty("split_calls", int(calls));
     for (const auto& name : complete) fs::remove(out.host(name));
 
     for (uint64_t n = 1; n <= calls; ++n) {
