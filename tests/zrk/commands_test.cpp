@@ -64,7 +64,10 @@ protected:
     }
 
     Result run(const std::vector<std::string>& args, const std::string& input = "") {
-        std::string command = quote(ZRK_TOOL_PATH);
+        return runTool(ZRK_TOOL_PATH, args, input);
+    }
+    Result runTool(const std::string& tool, const std::vector<std::string>& args, const std::string& input = "") {
+        std::string command = quote(tool);
         for (const std::string& a : args) command += " " + quote(a);
         const fs::path out = dir_ / "stdout", err = dir_ / "stderr", in = dir_ / "stdin";
         std::ofstream(in) << input;
@@ -345,26 +348,106 @@ TEST_F(ZrkTool, EncryptedInfoAndVerifyNeedTheKey) {
     EXPECT_EQ(r.code, 0) << r.err;
 }
 
-TEST_F(ZrkTool, UsageErrorsExitTwo) {
+TEST_F(ZrkTool, UsageErrorsExitTwoWithOneLineAndWhereTheHelpIs) {
     writeBytes(dir_ / "in" / "u.bin", bytes(100, 11));
-    for (const char* size : {"abc", "0", "1.5", "12Q", "-3M", "99999999999999999999"}) {
-        Result r = run({"split", path("in/u.bin"), "-s", size, "--stub", stub_.string()});
-        EXPECT_EQ(r.code, 2) << size;
-        EXPECT_NE(r.err.find("Usage:"), std::string::npos) << size << r.err;
+    const std::string in = path("in/u.bin"), stub = stub_.string();
+    struct Case {
+        std::vector<std::string> args;
+        const char* reason;
+        const char* help;
+    } cases[] = {
+        {{"split", in, "-s", "abc", "--stub", stub}, "--size: 'abc' is not a size", "zrk split"},
+        {{"split", in, "-s", "0", "--stub", stub}, "--size: '0' is not a size", "zrk split"},
+        {{"split", in, "-s", "1.5", "--stub", stub}, "--size: '1.5' is not a size", "zrk split"},
+        {{"split", in, "-s", "12Q", "--stub", stub}, "--size: '12Q' is not a size", "zrk split"},
+        {{"split", in, "-s", "-3M", "--stub", stub}, "--size: '-3M' is not a size", "zrk split"},
+        {{"split", in, "-s", "99999999999999999999", "--stub", stub}, "--size: '99999999999999999999' is not a size", "zrk split"},
+        {{"split", in, "--stub", stub}, "split needs -s SIZE or -n COUNT", "zrk split"},
+        {{"split", in, "-s", "1k", "-n", "2"}, "--size and --count cannot be given together", "zrk split"},
+        {{"split", in, "-n", "1000000"}, "--count: '1000000' is not a number of volumes from 1 to 999,999", "zrk split"},
+        {{"split", in, "-n", "2", "--lang", "fr"}, "--lang: 'fr' is not a language of the wizard (ja, en)", "zrk split"},
+        {{"split", in, "-n", "2", "--bogus"}, "unknown option --bogus", "zrk split"},
+        {{"split"}, "FILE is missing", "zrk split"},
+        {{"split", in, "-s"}, "--size needs a value (SIZE)", "zrk split"},
+        {{"join", "x.exe", "--password-prompt", "-k", "key"}, "--password-prompt and --key-file cannot be given together", "zrk join"},
+        {{"join", "a.exe", "b", "c"}, "unexpected argument 'b'", "zrk join"},
+        {{"verify", "x.exe", "--password-file"}, "--password-file needs a value (F)", "zrk verify"},
+        {{"frobnicate"}, "'frobnicate' is not a command (split, join, info or verify)", "zrk"},
+        {{}, "no command given", "zrk"},
+    };
+    for (const Case& c : cases) {
+        const Result r = run(c.args);
+        EXPECT_EQ(r.code, 2) << c.reason;
+        EXPECT_EQ(r.err.rfind(std::string("zrk: ") + c.reason, 0), 0u) << r.err;
+        EXPECT_NE(r.err.find(std::string("\nTry '") + c.help + " --help' for more information.\n"), std::string::npos)
+            << r.err;
+        EXPECT_EQ(lineCount(r.err), 2u) << r.err;
     }
-    EXPECT_EQ(run({"split", path("in/u.bin"), "--stub", stub_.string()}).code, 2);  // neither -s nor -n
-    EXPECT_EQ(run({"split", path("in/u.bin"), "-s", "1k", "-n", "2"}).code, 2);
-    EXPECT_EQ(run({"split", path("in/u.bin"), "-n", "2", "--lang", "fr"}).code, 2);
-    EXPECT_EQ(run({"join", "x.exe", "--password-prompt", "-k", "key"}).code, 2);
-    EXPECT_EQ(run({"frobnicate"}).code, 2);
-    EXPECT_EQ(run({}).code, 2);
     EXPECT_FALSE(fs::exists(dir_ / "in" / "u.exe"));
     Result help = run({"split", "--help"});
     EXPECT_EQ(help.code, 0);
     EXPECT_NE(help.out.find("powers of 1024"), std::string::npos);
     Result version = run({"--version"});
     EXPECT_EQ(version.code, 0);
-    EXPECT_NE(version.out.find("zrk "), std::string::npos);
+    EXPECT_EQ(version.out, "zrk " ZRK_PROJECT_VERSION "\n");
+}
+
+// Without --stub the program is looked for beside the tool (the Windows zip), then in
+// ../lib/zrk (an installed package); a missing one names every place looked at.
+TEST_F(ZrkTool, StubFoundBesideTheToolOrInItsLibraryFolder) {
+    const fs::path zip = dir_ / "zip", prefix = dir_ / "prefix";
+    for (const fs::path& bin : {zip, prefix / "bin"}) {
+        fs::create_directories(bin);
+        fs::copy_file(ZRK_TOOL_PATH, bin / "zrk");
+    }
+    fs::create_directories(prefix / "lib" / "zrk");
+    writeBytes(dir_ / "in" / "s.bin", bytes(5000, 13));
+    auto splitWith = [&](const fs::path& tool) {
+        fs::remove_all(dir_ / "arc");
+        return runTool(tool.string(), {"split", path("in/s.bin"), "-n", "2", "-o", path("arc")});
+    };
+    auto startsWith = [&](const std::vector<char>& stub) {
+        const auto exe = readBytes(dir_ / "arc" / "s.exe");
+        return exe.size() > stub.size() && std::equal(stub.begin(), stub.end(), exe.begin());
+    };
+
+    Result r = splitWith(prefix / "bin" / "zrk");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+    for (const fs::path& place : {prefix / "bin" / "zrkcombine.exe", prefix / "lib" / "zrk" / "zrkcombine.exe"})
+        EXPECT_NE(r.err.find(place.lexically_normal().string()), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("give its path with --stub"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir_ / "arc" / "s.exe"));
+
+    const auto packaged = bytes(4000, 21), beside = bytes(4500, 22);
+    writeBytes(prefix / "lib" / "zrk" / "zrkcombine.exe", packaged);
+    ASSERT_EQ(splitWith(prefix / "bin" / "zrk").code, 0);
+    EXPECT_TRUE(startsWith(packaged));
+    writeBytes(prefix / "bin" / "zrkcombine.exe", beside);
+    ASSERT_EQ(splitWith(prefix / "bin" / "zrk").code, 0);
+    EXPECT_TRUE(startsWith(beside));
+    writeBytes(zip / "zrkcombine.exe", beside);
+    ASSERT_EQ(splitWith(zip / "zrk").code, 0);
+    EXPECT_TRUE(startsWith(beside));
+}
+
+// -s 100 meant as megabytes makes a volume of every hundred bytes: past 10,000 volumes
+// split asks for --force; an explicit -n is taken as meant.
+TEST_F(ZrkTool, ManyVolumesFromASizeNeedForce) {
+    const auto data = bytes(10001, 14);
+    Result r = split("m.bin", data, {"-s", "1"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("that makes 10,001 volumes; give a larger -s, or --force to make them all"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(volumeCount(), 0u);
+    EXPECT_FALSE(fs::exists(dir_ / "arc" / "m.exe"));
+    ASSERT_EQ(split("m.bin", data, {"-s", "1", "--force"}).code, 0);
+    EXPECT_EQ(volumeCount(), 10001u);
+    fs::remove_all(dir_ / "arc");
+    fs::create_directories(dir_ / "arc");
+    ASSERT_EQ(split("m.bin", data, {"-n", "10001"}).code, 0);
+    EXPECT_EQ(volumeCount(), 10001u);
 }
 
 TEST_F(ZrkTool, EnglishPayloadCarriesTheEnglishTable) {

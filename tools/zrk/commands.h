@@ -20,15 +20,20 @@ struct KeyOptions {
     bool given() const { return prompt || !passwordFile.empty() || !keyFile.empty(); }
 };
 
+// Volume numbers have at most six digits in the names the writer gives.
+constexpr uint32_t kMostVolumes = 999999;
+// More volumes than this from -s is most likely a mistaken size; split wants --force.
+constexpr uint64_t kVolumesWithoutForce = 10000;
+
 struct SplitRequest {
     std::string input;
     uint64_t volumeSize = 0;
     uint32_t volumeCount = 0;
     std::string outputFolder;  // empty: the input's folder
     KeyOptions key;
-    std::string stub;  // empty: zrkcombine.exe beside the tool
+    std::string stub;  // empty: searched for (stub_search.h)
     bool english = false;
-    bool force = false;
+    bool force = false;  // replace existing archive files; more than kVolumesWithoutForce volumes
 };
 
 struct JoinRequest {

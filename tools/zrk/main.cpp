@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <regex>
 
 #include "commands.h"
 #include "console.h"
@@ -26,11 +27,63 @@ void addKeyOptions(CLI::App& command, KeyOptions& key, const char* what) {
     file->excludes(keyFile);
 }
 
+constexpr const char* kCommandList = "split, join, info or verify";
+
+// CLI11's message in the tool's own words.
+std::string usageMessage(const CLI::ParseError& error, const CLI::App& app) {
+    const std::string what = error.what();
+    const std::string kind = error.get_name();
+    std::smatch m;
+    if (kind == "RequiredError" && app.get_subcommands().empty()) {
+        const std::vector<std::string> rest = app.remaining();
+        if (rest.empty()) return std::string("no command given (") + kCommandList + ")";
+        if (rest.front().rfind('-', 0) == 0) return "unknown option " + rest.front();
+        return "'" + rest.front() + "' is not a command (" + kCommandList + ")";
+    }
+    if (kind == "RequiredError" && std::regex_match(what, m, std::regex("(\\S+) is required")))
+        return m.str(1) + " is missing";
+    // A subcommand's ExtrasError carries the subcommand's name as its kind, and lists
+    // the arguments last one first.
+    if (std::regex_match(what, m, std::regex("The following arguments? (?:was|were) not expected: (?:.* )?(\\S+)"))) {
+        const std::string first = m.str(1);
+        if (first.rfind('-', 0) == 0) return "unknown option " + first;
+        if (app.get_subcommands().empty()) return "'" + first + "' is not a command (" + kCommandList + ")";
+        return "unexpected argument '" + first + "'";
+    }
+    if (kind == "ArgumentMismatch" && std::regex_match(what, m, std::regex("(\\S+): \\d+ required (\\S+) missing")))
+        return m.str(1) + " needs a value (" + m.str(2) + ")";
+    if (kind == "ExcludesError" && std::regex_match(what, m, std::regex("(\\S+) excludes (\\S+)")))
+        return m.str(1) + " and " + m.str(2) + " cannot be given together";
+    return what;
+}
+
+// An option value that must be one of `choices`, named by `what` in the message.
+CLI::Validator oneOf(std::vector<std::string> choices, std::string what) {
+    return CLI::Validator(
+        [choices, what](std::string& text) {
+            std::string list;
+            for (const std::string& choice : choices) {
+                if (choice == text) return std::string();
+                list += (list.empty() ? "" : ", ") + choice;
+            }
+            return "'" + text + "' is not " + what + " (" + list + ")";
+        },
+        "");
+}
+
+// A usage error: what is wrong in one line, then where the help is; exit code 2.
+int usageError(CLI::App& app, const CLI::ParseError& error) {
+    std::string command = "zrk";
+    for (CLI::App* given : app.get_subcommands()) command += " " + given->get_name();
+    std::cerr << "zrk: " << usageMessage(error, app) << "\nTry '" << command << " --help' for more information.\n";
+    return 2;
+}
+
 int run(int argc, char** argv) {
     CLI::App app{"zrk: splits a file into a self-combining Windows program (<name>.exe) and volumes "
                  "(<name>.NNN.zrd), and rebuilds, describes or checks such archives.",
                  "zrk"};
-    app.set_version_flag("--version", "zrk 0.1.0");
+    app.set_version_flag("--version", "zrk " ZRK_VERSION);
     app.require_subcommand(1);
     // CLI11 on Windows would take "/path" for a /option; paths come first here.
     app.allow_windows_style_options(false);
@@ -53,18 +106,31 @@ int run(int argc, char** argv) {
                 ""));
     auto* count = splitCommand->add_option("-n,--count", split.volumeCount, "Number of volumes")
                       ->type_name("COUNT")
-                      ->check(CLI::Range(1u, 999999u));
+                      ->check(CLI::Validator(
+                          [](std::string& text) {
+                              const bool digits = !text.empty() && text.size() <= 7 &&
+                                                  text.find_first_not_of("0123456789") == std::string::npos;
+                              const unsigned long value = digits ? std::stoul(text) : 0;
+                              return value >= 1 && value <= kMostVolumes
+                                         ? std::string()
+                                         : "'" + text + "' is not a number of volumes from 1 to 999,999";
+                          },
+                          ""));
     size->excludes(count);
     splitCommand->add_option("-o,--output", split.outputFolder, "Folder for the archive (default: the file's folder)")
         ->type_name("DIR");
     addKeyOptions(*splitCommand, split.key, "twice");
-    splitCommand->add_option("--stub", split.stub, "The combining program (default: zrkcombine.exe beside zrk)")
+    splitCommand
+        ->add_option("--stub", split.stub,
+                     "The combining program (default: zrkcombine.exe beside zrk, in ../lib/zrk from zrk's folder, "
+                     "or in the build tree)")
         ->type_name("PATH");
     std::string lang = "ja";
     splitCommand->add_option("--lang", lang, "Language of the combine wizard (default: ja)")
         ->type_name("LANG")
-        ->check(CLI::IsMember({"ja", "en"}));
-    splitCommand->add_flag("--force", split.force, "Replace existing archive files");
+        ->check(oneOf({"ja", "en"}, "a language of the wizard"));
+    splitCommand->add_flag("--force", split.force,
+                           "Replace existing archive files, and make more than 10,000 volumes when -s asks for them");
 
     JoinRequest join;
     CLI::App* joinCommand = app.add_subcommand("join", "Rebuild the original file from EXE and its volumes");
@@ -95,14 +161,10 @@ int run(int argc, char** argv) {
     try {
         app.parse(argc, argv);
         if (splitCommand->parsed() && sizeText.empty() && split.volumeCount == 0)
-            throw CLI::RequiredError("split needs -s SIZE or -n COUNT");
+            throw CLI::ValidationError("split needs -s SIZE or -n COUNT");
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() == 0) return app.exit(e);
-        std::cerr << "zrk: " << e.what() << "\n";
-        CLI::App* shown = &app;
-        for (CLI::App* command : app.get_subcommands()) shown = command;
-        std::cerr << shown->help();
-        return 2;
+        return usageError(app, e);
     }
 
     installInterruptHandler();

@@ -10,6 +10,7 @@
 #include "english_messages.h"
 #include "interrupt.h"
 #include "progress_bar.h"
+#include "stub_search.h"
 #include "startup/settings_container.h"
 #include "stream/file_stream.h"
 #include "stream/memory_stream.h"
@@ -58,10 +59,21 @@ int runSplit(const SplitRequest& request) {
     probe.close();
 
     const std::string folder = request.outputFolder.empty() ? parentFolder(input) : corePath(request.outputFolder);
-    const std::string stub =
-        request.stub.empty() ? joinPath(moduleFolder(), "zrkcombine.exe") : corePath(request.stub);
-    if (!pathExists(stub) || (getAttributes(stub) & kAttributeFolder))
-        throw ToolError(shownPath(stub) + ": the stub program is missing (give its path with --stub)");
+    std::string stub;
+    if (request.stub.empty()) {
+        std::vector<std::string> looked;
+        stub = findStub(moduleFolder(), looked);
+        if (stub.empty()) {
+            std::string places;
+            for (const std::string& place : looked) places += (places.empty() ? "" : ", ") + shownPath(place);
+            throw ToolError("the combining program zrkcombine.exe was not found (looked for " + places +
+                            "); give its path with --stub");
+        }
+    } else {
+        stub = corePath(request.stub);
+        if (!pathExists(stub) || (getAttributes(stub) & kAttributeFolder))
+            throw ToolError(shownPath(stub) + ": no such file (the program given with --stub)");
+    }
 
     // The program looks for its archive description only in the first mebibyte of its
     // own file; behind a larger stub it would end without a word.
@@ -83,7 +95,14 @@ int runSplit(const SplitRequest& request) {
     const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
     uint64_t count = request.volumeCount;
     if (request.volumeSize != 0) count = fileSize / request.volumeSize + (fileSize % request.volumeSize != 0);
-    if (count > 999999) throw ToolError(request.input + ": that makes more than 999999 volumes; choose a larger size");
+    if (count > kMostVolumes)
+        throw ToolError(request.input + ": that makes " + groupedNumber(count) + " volumes, more than the " +
+                        groupedNumber(kMostVolumes) + " an archive can have; give a larger -s");
+    // A bare number is bytes: "-s 100" meant as megabytes would make a volume of every
+    // hundred bytes. An explicit -n is taken as meant.
+    if (request.volumeSize != 0 && count > kVolumesWithoutForce && !request.force)
+        throw ToolError(request.input + ": that makes " + groupedNumber(count) +
+                        " volumes; give a larger -s, or --force to make them all");
     std::vector<std::string> outputs{joinPath(folder, stem + ".exe")};
     for (uint64_t v = 1; v <= count; ++v) outputs.push_back(joinPath(folder, formatText("%s.%03u.zrd", stem.c_str(), unsigned(v))));
     for (const std::string& out : outputs) {

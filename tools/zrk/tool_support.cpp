@@ -152,13 +152,18 @@ void openArchive(SplitArchive& archive, const std::string& path, const Key& key)
     }
 }
 
-std::string sizeText(uint64_t bytes) {
-    const std::string plain = std::to_string(bytes);
+std::string groupedNumber(uint64_t value) {
+    const std::string plain = std::to_string(value);
     std::string digits;
     for (size_t i = 0; i < plain.size(); ++i) {
         if (i != 0 && (plain.size() - i) % 3 == 0) digits += ',';
         digits += plain[i];
     }
+    return digits;
+}
+
+std::string sizeText(uint64_t bytes) {
+    const std::string digits = groupedNumber(bytes);
     const char* units[] = {"KiB", "MiB", "GiB", "TiB"};
     double value = double(bytes);
     int unit = -1;

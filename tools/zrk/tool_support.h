@@ -35,6 +35,9 @@ void openArchive(SplitArchive& archive, const std::string& path, const Key& key)
 // A core path as the standard library takes it.
 std::filesystem::path hostOf(const std::string& core);
 
+// "1,234,567"
+std::string groupedNumber(uint64_t value);
+
 // "1,234,567 bytes (1.2 MiB)"
 std::string sizeText(uint64_t bytes);
 
