@@ -199,9 +199,10 @@ TEST(Combine, ATargetWithoutAPlainNameCreatesNothing) {
 // Rewrites word 0 of the executable's (plain) date record, as a writer that stores no
 // whole-file CRC would leave it.
 void storeFileCrc(const std::string& exe, uint32_t crc) {
+    // Found first: once the file is open for writing, it is shared with no other opener.
+    const uint64_t offset = locateChunk(exe, "ZRKD");
     FileStream file;
     ASSERT_EQ(file.open(exe, ReadWriteExisting), 1);
-    const uint64_t offset = locateChunk(exe, "ZRKD");
     ChunkStream root;
     root.attach(file, offset, file.size() - offset);
     ChunkStream& container = root.findChild("ZRKD");
