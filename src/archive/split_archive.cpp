@@ -6,6 +6,7 @@
 #include <exception>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -491,6 +492,11 @@ int SplitArchive::failVolume(uint32_t code, const std::string& detail, uint32_t 
     return 0;
 }
 
+int SplitArchive::missingVolume(uint32_t index, uint32_t count) {
+    return failVolume(ARCERR_NOT_FOUND, formatText("%s %d/%d", targetPath_.c_str(), int(index + 1), int(count)), index,
+                      "");
+}
+
 int SplitArchive::readPiece(uint32_t index, const VolumeSet::Volume& volume, Stream& output) {
     failedVolume_.reset();
     try {
@@ -533,6 +539,332 @@ int SplitArchive::copyPiece(uint32_t index, const VolumeSet::Volume& volume, Str
     pieceCrc_ = plainCrcNeeded_ ? plainCrc_ : storedCrc_;
     if (!input->close()) return failVolume(ARCERR_READ, "", index, path);
     return 1;
+}
+
+namespace {
+
+// The combine of an encrypted archive, one volume per worker: each worker reads,
+// CRC-checks and decrypts its volume's piece into its own blocks; the caller's thread
+// writes every block at its offset, reports progress and settles the pieces in volume
+// order, so a failure is reported as the one-after-another copy would report it.
+constexpr uint32_t kBlocksPerWorker = 2;
+
+struct PieceJob {
+    uint32_t index = 0;
+    VolumeSet::Volume volume;
+    uint64_t offset = 0;  // of the piece in the combined file
+};
+
+struct PieceOutcome {
+    enum class Kind { Pending, Done, Failed, Missing, WriteFailed, Thrown, Abandoned };
+    Kind kind = Kind::Pending;
+    uint32_t code = 0;  // Failed: failVolume's code and detail
+    std::string detail;
+    std::exception_ptr error;  // Thrown
+    uint32_t crc = 0;          // Done: the CRC of the plain bytes
+};
+
+struct PieceBlock {
+    unsigned char* data = nullptr;
+    bool filled = false;
+    uint32_t size = 0;
+    uint32_t index = 0;
+    uint64_t offset = 0;
+};
+
+struct PieceWorker {
+    std::thread thread;
+    std::optional<PieceJob> job;  // set by the caller, cleared by the worker when the piece has ended
+    PieceBlock blocks[kBlocksPerWorker];
+    uint32_t fill = 0;   // the block the worker fills next
+    uint32_t drain = 0;  // the block the caller writes next
+    std::vector<CopyBuffer> owned;
+};
+
+struct PieceShared {
+    std::mutex lock;
+    std::condition_variable toCaller;
+    std::condition_variable toWorkers;
+    bool stop = false;
+    // The first volume known to have failed (the count while none has): no later
+    // volume is needed any more.
+    uint32_t limit = 0;
+    std::vector<PieceOutcome> outcomes;
+    std::vector<uint32_t> unwritten;  // per volume, blocks filled and not yet written
+    std::vector<uint64_t> sizes;      // per volume handed out, its piece's length
+    std::vector<std::string> paths;   // and its file
+};
+
+} // namespace
+
+int SplitArchive::combinePieces(const ArchiveHeader& archive, const VolumeSet& set, Stream& output,
+                                uint32_t& fileCrc) {
+    using Kind = PieceOutcome::Kind;
+    const uint32_t count = archive.volumeCount();
+    const uint32_t cores = std::thread::hardware_concurrency();
+    const uint32_t wanted = cores < count ? cores : count;
+    if (wanted < 2 || !ready_) return -1;
+
+    PieceShared shared;
+    shared.limit = count;
+    shared.outcomes.resize(count);
+    shared.unwritten.assign(count, 0);
+    shared.sizes.assign(count, 0);
+    shared.paths.resize(count);
+    const Crc32 crc;  // built here: the workers share its tables
+    const size_t bufferBytes = size_t(bufferSize_) + kBufferSlack;
+
+    // Worker 0 uses the archive's two buffers; each other one gets two of its own.
+    std::vector<std::unique_ptr<PieceWorker>> workers;
+    for (uint32_t i = 0; i < wanted; ++i) {
+        auto worker = std::make_unique<PieceWorker>();
+        if (i == 0) {
+            worker->blocks[0].data = transferBuffer_.get();
+            worker->blocks[1].data = spareBuffer_.get();
+        } else {
+            for (PieceBlock& block : worker->blocks) {
+                worker->owned.push_back(allocateCopyBuffer(bufferBytes));
+                block.data = worker->owned.back().get();
+            }
+            if (!worker->owned[0] || !worker->owned[1]) break;
+        }
+        workers.push_back(std::move(worker));
+    }
+
+    auto readBlocks = [&](PieceWorker& w, const PieceJob& job) {
+        PieceOutcome out;
+        auto fail = [&](uint32_t code, const std::string& detail) {
+            out.kind = Kind::Failed;
+            out.code = code;
+            out.detail = detail;
+            return out;
+        };
+        const std::string& path = job.volume.path;
+        try {
+            std::unique_ptr<FileStream> input = files_.open(path, ReadExisting);
+            if (!input) return fail(ARCERR_OPEN, path);
+            ChunkStream root;
+            root.attach(*input, 0, input->size());
+            ChunkStream* container = root.child(tags::kArchive);
+            ChunkStream* data = container ? container->child(tags::kData) : nullptr;
+            if (!data) return fail(ARCERR_READ, "");
+            if (!input->seek(data->dataPosition())) return fail(ARCERR_OPEN, path);
+            uint64_t length = job.volume.header.volumeDataSize();
+            const bool checkCrc = length == data->dataSize();
+            std::optional<StreamCipher> cipher;
+            if (job.volume.header.flags() & ArchiveHeader::kEncrypted) {
+                cipher.emplace();
+                cipher->setKey(password_, job.volume.header.bytes.data(), ArchiveHeader::kSize);
+            }
+            const bool plainCrcNeeded = cipher || !checkCrc;
+            uint32_t storedCrc = 0;
+            uint32_t plainCrc = 0;
+            for (uint64_t offset = job.offset; length != 0;) {
+                PieceBlock& block = w.blocks[w.fill];
+                {
+                    std::unique_lock<std::mutex> hold(shared.lock);
+                    auto given = [&] { return shared.stop || job.index > shared.limit ||
+                                              shared.outcomes[job.index].kind != Kind::Pending; };
+                    shared.toWorkers.wait(hold, [&] { return given() || !block.filled; });
+                    if (given()) {
+                        out.kind = Kind::Abandoned;
+                        return out;
+                    }
+                }
+                const uint32_t k = length < bufferSize_ ? uint32_t(length) : bufferSize_;
+                if (input->read(block.data, k) != int32_t(k)) return fail(ARCERR_READ, "");
+                if (checkCrc) storedCrc = crc.update(block.data, k, storedCrc);
+                if (cipher) cipher->decrypt(block.data, int32_t(k));
+                if (plainCrcNeeded) plainCrc = crc.update(block.data, k, plainCrc);
+                {
+                    std::lock_guard<std::mutex> hold(shared.lock);
+                    block.filled = true;
+                    block.size = k;
+                    block.index = job.index;
+                    block.offset = offset;
+                    ++shared.unwritten[job.index];
+                    w.fill = (w.fill + 1) % kBlocksPerWorker;
+                }
+                shared.toCaller.notify_one();
+                offset += k;
+                length -= k;
+            }
+            if (checkCrc && storedCrc != data->dataCrc()) return fail(ARCERR_CRC, path);
+            out.crc = plainCrcNeeded ? plainCrc : storedCrc;
+            if (!input->close()) return fail(ARCERR_READ, "");
+            out.kind = Kind::Done;
+        } catch (const TqlZRKAFileReadError&) {
+            return fail(ARCERR_READ, "");
+        } catch (...) {
+            out.kind = Kind::Thrown;
+            out.error = std::current_exception();
+        }
+        return out;
+    };
+
+    auto work = [&](PieceWorker& w) {
+        for (;;) {
+            PieceJob job;
+            {
+                std::unique_lock<std::mutex> hold(shared.lock);
+                shared.toWorkers.wait(hold, [&] { return shared.stop || w.job; });
+                if (shared.stop) return;
+                job = *w.job;
+            }
+            PieceOutcome out = readBlocks(w, job);
+            {
+                std::lock_guard<std::mutex> hold(shared.lock);
+                PieceOutcome& kept = shared.outcomes[job.index];
+                // A failed write of one of its blocks came first and stays.
+                if (kept.kind == Kind::Pending && out.kind != Kind::Abandoned) {
+                    kept = std::move(out);
+                    if (kept.kind != Kind::Done && job.index < shared.limit) shared.limit = job.index;
+                }
+                w.job.reset();
+            }
+            shared.toCaller.notify_one();
+            shared.toWorkers.notify_all();  // a lower limit lets the later pieces go
+        }
+    };
+
+    // However this ends, every worker is stopped and gone before the buffers, the
+    // files or the key are touched by anyone else.
+    struct Joiner {
+        PieceShared& shared;
+        std::vector<std::unique_ptr<PieceWorker>>& workers;
+        void stopAll() {
+            {
+                std::lock_guard<std::mutex> hold(shared.lock);
+                shared.stop = true;
+            }
+            shared.toWorkers.notify_all();
+            for (auto& w : workers)
+                if (w->thread.joinable()) w->thread.join();
+        }
+        ~Joiner() { stopAll(); }
+    } joiner{shared, workers};
+    size_t started = 0;
+    for (auto& w : workers) {
+        try {
+            w->thread = std::thread(work, std::ref(*w));
+        } catch (const std::system_error&) {
+            break;
+        }
+        ++started;
+    }
+    if (started == 0) return -1;
+    workers.resize(started);
+
+    uint32_t next = 0;      // the next volume to hand out
+    uint32_t settled = 0;   // the volumes before it have been written and checked
+    uint64_t offset = 0;
+    for (;;) {
+        enum class Action { Settle, HandOut, Write } action;
+        PieceWorker* worker = nullptr;
+        PieceBlock block;
+        bool keep = false;
+        {
+            std::unique_lock<std::mutex> hold(shared.lock);
+            for (;;) {
+                if (shared.outcomes[settled].kind != Kind::Pending && shared.unwritten[settled] == 0) {
+                    action = Action::Settle;
+                    break;
+                }
+                if (next < count && next < shared.limit) {
+                    for (auto& w : workers)
+                        if (!w->job) worker = w.get();
+                    if (worker) {
+                        action = Action::HandOut;
+                        break;
+                    }
+                }
+                for (auto& w : workers)
+                    if (w->blocks[w->drain].filled) worker = w.get();
+                if (worker) {
+                    action = Action::Write;
+                    block = worker->blocks[worker->drain];
+                    keep = block.index <= shared.limit && shared.outcomes[block.index].kind != Kind::WriteFailed;
+                    break;
+                }
+                shared.toCaller.wait(hold);
+            }
+        }
+
+        if (action == Action::Settle) {
+            // No worker changes an outcome once its piece has ended and been written.
+            const PieceOutcome& out = shared.outcomes[settled];
+            if (out.kind == Kind::Done) {
+                fileCrc = crc.combine(fileCrc, 0, out.crc, shared.sizes[settled]);
+                if (++settled == count) return 1;
+                continue;
+            }
+            joiner.stopAll();
+            switch (out.kind) {
+            case Kind::Failed:
+                return failVolume(out.code, out.detail, settled, shared.paths[settled]);
+            case Kind::Missing:
+                return missingVolume(settled, count);
+            case Kind::WriteFailed:
+                reportStatus(ARCERR_WRITE, "");
+                return 0;
+            default:
+                std::rethrow_exception(out.error);
+            }
+        }
+
+        if (action == Action::HandOut) {
+            // Found on this thread: a candidate found unreadable is reported from here.
+            VolumeSet::Volume volume;
+            PieceOutcome missing;
+            try {
+                if (findVolume(next, archive, set, volume)) {
+                    missing.kind = Kind::Pending;
+                } else {
+                    missing.kind = Kind::Missing;
+                }
+            } catch (...) {
+                missing.kind = Kind::Thrown;
+                missing.error = std::current_exception();
+            }
+            {
+                std::lock_guard<std::mutex> hold(shared.lock);
+                if (missing.kind == Kind::Pending) {
+                    const uint64_t length = volume.header.volumeDataSize();
+                    shared.sizes[next] = length;
+                    shared.paths[next] = volume.path;
+                    worker->job = PieceJob{next, volume, offset};
+                    offset += length;
+                } else {
+                    shared.outcomes[next] = std::move(missing);
+                    if (next < shared.limit) shared.limit = next;
+                }
+                ++next;
+            }
+            shared.toWorkers.notify_all();
+            continue;
+        }
+
+        // Every block is written at its offset, one seek and one write each.
+        bool written = false;
+        if (keep) {
+            written = output.seek(block.offset) && output.write(block.data, block.size) == int32_t(block.size);
+            if (written) doneBytes_ += block.size;
+        }
+        {
+            std::lock_guard<std::mutex> hold(shared.lock);
+            if (keep && !written) {
+                // Its earlier blocks were written: the failed write is what the piece ends in.
+                shared.outcomes[block.index] = PieceOutcome{};
+                shared.outcomes[block.index].kind = Kind::WriteFailed;
+                if (block.index < shared.limit) shared.limit = block.index;
+            }
+            worker->blocks[worker->drain].filled = false;
+            worker->drain = (worker->drain + 1) % kBlocksPerWorker;
+            --shared.unwritten[block.index];
+        }
+        shared.toWorkers.notify_all();
+        if (written) reportProgress(doneBytes_, totalBytes_);
+    }
 }
 
 int SplitArchive::combine() {
@@ -580,10 +912,7 @@ int SplitArchive::combine() {
         totalBytes_ = archive.fileSize();
         doneBytes_ = 0;
         const uint32_t count = archive.volumeCount();
-        auto missing = [&](uint32_t i) {
-            return failVolume(ARCERR_NOT_FOUND, formatText("%s %d/%d", targetPath_.c_str(), int(i + 1), int(count)),
-                              i, "");
-        };
+        auto missing = [&](uint32_t i) { return missingVolume(i, count); };
 
         const VolumeSet set = listVolumes(archive);
         for (uint32_t i = 0; i < count; ++i)
@@ -606,7 +935,11 @@ int SplitArchive::combine() {
         // writer stored (0: none stored).
         const Crc32 crc32;
         uint32_t fileCrc = 0;
-        for (uint32_t i = 0; i < count; ++i) {
+        // An encrypted archive of several volumes is decrypted one volume per core; the
+        // rest (and any archive when no worker starts) one volume after another.
+        const int pieces = decrypt_ == 1 && count > 1 ? combinePieces(archive, set, output, fileCrc) : -1;
+        if (pieces == 0) return 0;
+        for (uint32_t i = 0; pieces == -1 && i < count; ++i) {
             VolumeSet::Volume volume;
             if (!findVolume(i, archive, set, volume)) return missing(i);
             if (!readPiece(i, volume, output)) return 0;

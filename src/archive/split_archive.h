@@ -144,7 +144,14 @@ private:
     bool prepareBlock(Stream& input, unsigned char* buffer, uint32_t k, StreamCipher* cipher, const Crc32& crc);
     bool findVolume(uint32_t index, const ArchiveHeader& archive, const VolumeSet& set, VolumeSet::Volume& found);
     int copyPiece(uint32_t index, const VolumeSet::Volume& volume, Stream& output);
+    // The pieces of an encrypted archive of several volumes, one volume per worker
+    // thread, written at their offsets into `output` from the caller's thread. 1: every
+    // piece moved and `fileCrc` is the CRC of them all; 0: a failure was reported as
+    // the one-volume-after-another copy would have reported it; -1: no worker could be
+    // started, nothing was done.
+    int combinePieces(const ArchiveHeader& archive, const VolumeSet& set, Stream& output, uint32_t& fileCrc);
     int failVolume(uint32_t code, const std::string& detail, uint32_t index, const std::string& path);
+    int missingVolume(uint32_t index, uint32_t count);
 
     FileSystem& files_;
     uint32_t ready_ = 0;

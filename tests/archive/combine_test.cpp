@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <set>
+#include <thread>
 
 #include "archive/archive_writer.h"
 #include "archive/split_archive.h"
@@ -33,6 +34,8 @@ struct Fixture {
     std::string exe;
     std::vector<std::string> volumes;
     std::optional<VolumeFailure> failed;  // of the last combine
+    uint32_t bufferSize = 40;
+    SplitArchive::ProgressCallback progress;
 
     // `idSeed` other than 0 fixes the archive's identity, so that two archives share it.
     explicit Fixture(uint32_t count = 3, const std::string& password = "", uint32_t dataSeed = 11,
@@ -55,9 +58,10 @@ struct Fixture {
     std::string volumeHost(size_t i) const { return out.host("archive." + std::string(i < 9 ? "00" : "0") + std::to_string(i + 1) + ".zrd").string(); }
     int combine(StatusLog& log, const std::string& password = "") {
         SplitArchive a;
-        a.setBufferSize(40);
+        a.setBufferSize(bufferSize);
         a.initialize();
         log.attach(a);
+        if (progress) a.setProgressCallback(progress);
         a.setArchiveOffset(locateChunk(exe, "ZRKD"));
         if (!password.empty()) {
             a.setDecrypt(1);
@@ -324,12 +328,92 @@ TEST(CopyData, ShortReadsAndShortWritesRaiseTheirErrors) {
 
 TEST(Combine, AFullDiskGivesAWriteError) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
-    Fixture f(2);
-    fs::create_symlink("/dev/full", f.target.host(std::string("data.bin") + SplitArchive::kPartSuffix));
+    for (const std::string password : {"", "secret"}) {
+        Fixture f(2, password);
+        fs::create_symlink("/dev/full", f.target.host(std::string("data.bin") + SplitArchive::kPartSuffix));
+        StatusLog log;
+        EXPECT_EQ(f.combine(log, password), 0);
+        ASSERT_EQ(log.reports.size(), 1u);
+        EXPECT_EQ(log.reports[0].first, ARCERR_WRITE);
+        EXPECT_FALSE(f.failed);
+    }
+}
+
+// An encrypted archive of several volumes is decrypted a volume per core; what the
+// caller sees stays what one volume after another gives.
+TEST(ParallelCombine, ManyVolumesOfManyBlocksComeBackWithOneRisingCountOnTheCallersThread) {
+    Fixture f(9, "secret");
+    f.bufferSize = 7;  // 112 bytes a volume, 104 the last: 16 blocks each, 15 the last
+    const std::thread::id caller = std::this_thread::get_id();
+    std::vector<uint64_t> done;
+    bool elsewhere = false;
+    f.progress = [&](uint64_t d, uint64_t total, SplitArchive&) {
+        elsewhere |= std::this_thread::get_id() != caller;
+        if (!done.empty()) {
+            EXPECT_EQ(total, f.bytes.size());
+        }
+        done.push_back(d);
+        return 1;
+    };
     StatusLog log;
-    EXPECT_EQ(f.combine(log), 0);
-    ASSERT_EQ(log.reports.size(), 1u);
-    EXPECT_EQ(log.reports[0].first, ARCERR_WRITE);
+    ASSERT_EQ(f.combine(log, "secret"), 1);
+    EXPECT_TRUE(log.reports.empty());
+    EXPECT_EQ(f.target.read("data.bin"), f.bytes);
+    EXPECT_FALSE(elsewhere);
+    ASSERT_EQ(done.size(), 1u + 8u * 16u + 15u);  // (0, 1) first, then one per block
+    for (size_t i = 1; i < done.size(); ++i) EXPECT_GT(done[i], done[i - 1]) << i;
+    EXPECT_EQ(done.back(), f.bytes.size());
+}
+
+TEST(ParallelCombine, AnExceptionFromTheProgressCallStopsEveryWorkerAndLeavesTheOldTarget) {
+    struct Interrupted {};
+    Fixture f(4, "secret");
+    f.bufferSize = 5;
+    f.target.write("data.bin", {'o', 'l', 'd'});
+    int calls = 0;
+    f.progress = [&](uint64_t, uint64_t, SplitArchive&) {
+        if (++calls == 30) throw Interrupted();
+        return 1;
+    };
+    StatusLog log;
+    EXPECT_THROW(f.combine(log, "secret"), Interrupted);
+    EXPECT_EQ(calls, 30);
+    EXPECT_TRUE(log.reports.empty());
+    EXPECT_EQ(namesIn(f.target), std::set<std::string>{"data.bin"});
+    EXPECT_EQ(f.target.read("data.bin"), (std::vector<unsigned char>{'o', 'l', 'd'}));
+}
+
+TEST(ParallelCombine, TheFirstBadVolumeInOrderIsTheOneReported) {
+    struct Case {
+        std::set<size_t> flipped;  // volumes with a damaged data byte
+        std::optional<size_t> cut;  // a volume cut short inside its data
+        uint32_t code;
+        uint32_t index;
+    };
+    const Case cases[] = {
+        {{1, 3}, std::nullopt, ARCERR_CRC, 1},
+        {{3}, 2, ARCERR_READ, 2},
+        {{0}, 3, ARCERR_CRC, 0},
+    };
+    for (const Case& c : cases) {
+        Fixture f(4, "secret");
+        auto damage = [&](size_t i, auto change) {
+            const std::string name = fs::path(f.volumeHost(i)).filename().string();
+            auto volume = f.out.read(name);
+            change(volume);
+            f.out.write(name, volume);
+        };
+        for (size_t i : c.flipped) damage(i, [](auto& v) { v[v.size() - 10] ^= 0x10; });
+        if (c.cut) damage(*c.cut, [](auto& v) { v.resize(v.size() - 100); });
+        StatusLog log;
+        EXPECT_EQ(f.combine(log, "secret"), 0);
+        ASSERT_EQ(log.reports.size(), 1u);
+        EXPECT_EQ(log.reports[0].first, c.code);
+        ASSERT_TRUE(f.failed);
+        EXPECT_EQ(f.failed->index, c.index);
+        EXPECT_EQ(f.failed->path, f.volumes[c.index]);
+        EXPECT_TRUE(fs::is_empty(f.target.host("")));
+    }
 }
 
 } // namespace
