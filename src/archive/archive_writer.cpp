@@ -4,9 +4,16 @@
 // records are rewritten then (32 bytes and two headers each, not the data).
 #include "archive/archive_writer.h"
 
+#include <condition_variable>
+#include <exception>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <optional>
 #include <random>
+#include <system_error>
+#include <thread>
 
 #include "archive/stored_name.h"
 #include "chunk/chunk_stream.h"
@@ -86,6 +93,40 @@ bool patchDate(FileSystem& files, const std::string& path, const DateRecord& sto
         return false;
     if (!container->updateFromChildren() || !container->writeHeader()) return false;
     return file->close() != 0;
+}
+
+// The records of one volume and its piece of the input, read from where `input`
+// stands, CRC'd as plain bytes into `crc` and encrypted with `cipher` when there is
+// one. `moved` hears of every block written. "" or what failed.
+std::string writeVolume(FileStream& out, const std::string& path, Stream& input, uint64_t size,
+                        const std::vector<unsigned char>& info, const DateRecord& placeholder, StreamCipher* cipher,
+                        unsigned char* block, uint32_t blockSize, uint32_t& crc,
+                        const std::function<void(uint32_t)>& moved) {
+    ChunkStream root;
+    root.attach(out, 0, 0);
+    if (!root.addChild(tags::kArchive)) return "cannot lay out " + path;
+    ChunkStream& container = *root.child(tags::kArchive);
+    if (!writeLeaf(container, out, tags::kInfo, info.data(), info.size()) ||
+        !writeLeaf(container, out, tags::kDate, placeholder.bytes.data(), DateRecord::kSize) ||
+        !container.addChild(tags::kData))
+        return "cannot write " + path;
+    ChunkStream& data = *container.child(tags::kData);
+    if (!out.seek(data.dataPosition())) return "cannot write " + path;
+    const Crc32 crc32;
+    crc = 0;
+    for (uint64_t left = size; left != 0;) {
+        const uint32_t k = left < blockSize ? uint32_t(left) : blockSize;
+        if (input.read(block, k) != int32_t(k)) return "cannot read the input file";
+        crc = crc32.update(block, k, crc);
+        if (cipher) cipher->encrypt(block, int32_t(k));
+        if (!data.writeData(block, k)) return "cannot write " + path;
+        left -= k;
+        moved(k);
+    }
+    if (!data.finishData() || !data.writeHeader() || !container.updateFromChildren() || !container.writeHeader() ||
+        !out.close())
+        return "cannot write " + path;
+    return "";
 }
 
 } // namespace
@@ -214,43 +255,36 @@ int ArchiveWriter::writeFiles(const std::function<std::unique_ptr<FileStream>(co
     volumePaths_.clear();
     if (options_.progress) options_.progress(0, fileSize);
 
-    for (uint32_t v = 0; v < count; ++v) {
+    auto planOf = [&](uint32_t v) {
         const uint64_t start = uint64_t(v) * perVolume;
         const uint64_t size = start >= fileSize ? 0 : std::min(perVolume, fileSize - start);
         const ArchiveHeader plain = header(v, size);
-        const std::string path = joinPath(options_.outputFolder, formatText("%s.%03u.zrd", stem.c_str(), v + 1));
-        volumePaths_.push_back(path);
-
-        std::unique_ptr<FileStream> created = create(path);
-        if (!created) return fail("cannot create " + path);
-        FileStream& out = *created;
-        ChunkStream root;
-        root.attach(out, 0, 0);
-        if (!root.addChild(tags::kArchive)) return fail("cannot lay out " + path);
-        ChunkStream& container = *root.child(tags::kArchive);
-        const auto info = infoRecord(plain, name, encrypted, password);
-        const DateRecord placeholder = storedDate(date, plain, encrypted, password);
-        if (!writeLeaf(container, out, tags::kInfo, info.data(), info.size()) ||
-            !writeLeaf(container, out, tags::kDate, placeholder.bytes.data(), DateRecord::kSize) ||
-            !container.addChild(tags::kData))
-            return fail("cannot write " + path);
-        ChunkStream& data = *container.child(tags::kData);
-        if (!out.seek(data.dataPosition())) return fail("cannot write " + path);
+        VolumePlan plan{joinPath(options_.outputFolder, formatText("%s.%03u.zrd", stem.c_str(), v + 1)), start, size,
+                        infoRecord(plain, name, encrypted, password), storedDate(date, plain, encrypted, password),
+                        std::nullopt};
+        if (encrypted) plan.keyHeader = plain;
+        return plan;
+    };
+    // Encrypted volumes are independent: one per core. Otherwise (and where no worker
+    // starts) one after another, in one pass over the input.
+    const int parallel = encrypted ? writeInParallel(count, planOf, password, create, blockSize, fileSize, fileCrc) : -1;
+    if (parallel == 0) return 0;
+    for (uint32_t v = 0; parallel == -1 && v < count; ++v) {
+        const VolumePlan plan = planOf(v);
+        volumePaths_.push_back(plan.path);
+        std::unique_ptr<FileStream> created = create(plan.path);
+        if (!created) return fail("cannot create " + plan.path);
         StreamCipher cipher;
-        if (encrypted) cipher.setKey(password, plain.bytes.data(), ArchiveHeader::kSize);
-        for (uint64_t left = size; left != 0;) {
-            const uint32_t k = left < blockSize ? uint32_t(left) : blockSize;
-            if (input.read(block.get(), k) != int32_t(k)) return fail("cannot read the input file");
-            fileCrc = crc32.update(block.get(), k, fileCrc);
-            if (encrypted) cipher.encrypt(block.get(), int32_t(k));
-            if (!data.writeData(block.get(), k)) return fail("cannot write " + path);
-            left -= k;
-            done += k;
-            if (options_.progress) options_.progress(done, fileSize);
-        }
-        if (!data.finishData() || !data.writeHeader() || !container.updateFromChildren() ||
-            !container.writeHeader() || !out.close())
-            return fail("cannot write " + path);
+        if (plan.keyHeader) cipher.setKey(password, plan.keyHeader->bytes.data(), ArchiveHeader::kSize);
+        uint32_t pieceCrc = 0;
+        const std::string error =
+            writeVolume(*created, plan.path, input, plan.size, plan.info, plan.placeholder,
+                        plan.keyHeader ? &cipher : nullptr, block.get(), blockSize, pieceCrc, [&](uint32_t k) {
+                            done += k;
+                            if (options_.progress) options_.progress(done, fileSize);
+                        });
+        if (!error.empty()) return fail(error);
+        fileCrc = crc32.combine(fileCrc, 0, pieceCrc, plan.size);
     }
     input.close();
     date.setFileCrc(fileCrc);
@@ -294,6 +328,203 @@ int ArchiveWriter::writeFiles(const std::function<std::unique_ptr<FileStream>(co
         return fail("cannot write " + executablePath_);
     if (!exe.close()) return fail("cannot write " + executablePath_);
     return 1;
+}
+
+int ArchiveWriter::writeInParallel(uint32_t count, const std::function<VolumePlan(uint32_t)>& planOf,
+                                   const std::string& password, const Create& create, uint32_t blockSize,
+                                   uint64_t fileSize, uint32_t& fileCrc) {
+    const uint32_t cores = std::thread::hardware_concurrency();
+    const uint32_t wanted = cores < count ? cores : count;
+    if (wanted < 2) return -1;
+
+    struct Job {
+        uint32_t index = 0;
+        VolumePlan plan;
+        std::unique_ptr<FileStream> out;
+    };
+    struct Outcome {
+        enum class Kind { Pending, Done, Failed, Thrown } kind = Kind::Pending;
+        std::string error;
+        std::exception_ptr thrown;
+        uint32_t crc = 0;
+        uint64_t size = 0;
+    };
+    struct Worker {
+        std::thread thread;
+        bool busy = false;
+        std::optional<Job> job;  // handed over by the caller, taken by the worker
+        CopyBuffer block;
+    };
+    struct Shared {
+        std::mutex lock;
+        std::condition_variable toCaller;
+        std::condition_variable toWorkers;
+        bool stop = false;
+        uint32_t limit = 0;  // the first volume known to have failed; none later is needed
+        std::vector<Outcome> outcomes;
+        uint64_t moved = 0;  // bytes of the input written, by all workers
+    } shared;
+    using Kind = Outcome::Kind;
+    shared.limit = count;
+    shared.outcomes.resize(count);
+    struct Abandoned {};
+
+    std::vector<std::unique_ptr<Worker>> workers;
+    for (uint32_t i = 0; i < wanted; ++i) {
+        workers.push_back(std::make_unique<Worker>());
+        workers.back()->block = allocateCopyBuffer(blockSize);
+        if (!workers.back()->block) return -1;
+    }
+
+    auto work = [&](Worker& w) {
+        for (;;) {
+            Job job;
+            {
+                std::unique_lock<std::mutex> hold(shared.lock);
+                shared.toWorkers.wait(hold, [&] { return shared.stop || w.job; });
+                if (shared.stop) return;
+                job = std::move(*w.job);
+                w.job.reset();
+            }
+            Outcome out;
+            out.size = job.plan.size;
+            try {
+                std::unique_ptr<FileStream> input = files_.open(options_.inputPath, ReadExisting);
+                if (!input) {
+                    out.error = "cannot open the input file";
+                } else if (!input->seek(job.plan.start)) {
+                    out.error = "cannot read the input file";
+                } else {
+                    StreamCipher cipher;
+                    cipher.setKey(password, job.plan.keyHeader->bytes.data(), ArchiveHeader::kSize);
+                    out.error = writeVolume(*job.out, job.plan.path, *input, job.plan.size, job.plan.info,
+                                            job.plan.placeholder, &cipher, w.block.get(), blockSize, out.crc,
+                                            [&](uint32_t k) {
+                                                {
+                                                    std::lock_guard<std::mutex> hold(shared.lock);
+                                                    shared.moved += k;
+                                                    if (shared.stop || job.index > shared.limit) throw Abandoned();
+                                                }
+                                                shared.toCaller.notify_one();
+                                            });
+                }
+                out.kind = out.error.empty() ? Kind::Done : Kind::Failed;
+            } catch (const Abandoned&) {
+            } catch (...) {
+                out.kind = Kind::Thrown;
+                out.thrown = std::current_exception();
+            }
+            job.out.reset();
+            {
+                std::lock_guard<std::mutex> hold(shared.lock);
+                if (out.kind != Kind::Pending) {
+                    if (out.kind != Kind::Done && job.index < shared.limit) shared.limit = job.index;
+                    shared.outcomes[job.index] = std::move(out);
+                }
+                w.busy = false;
+            }
+            shared.toCaller.notify_one();
+            shared.toWorkers.notify_all();  // a lower limit lets the later volumes go
+        }
+    };
+
+    // However this ends, every worker is stopped and gone (its files closed) before
+    // write() removes what it made.
+    struct Joiner {
+        Shared& shared;
+        std::vector<std::unique_ptr<Worker>>& workers;
+        void stopAll() {
+            {
+                std::lock_guard<std::mutex> hold(shared.lock);
+                shared.stop = true;
+            }
+            shared.toWorkers.notify_all();
+            for (auto& w : workers)
+                if (w->thread.joinable()) w->thread.join();
+        }
+        ~Joiner() { stopAll(); }
+    } joiner{shared, workers};
+    size_t started = 0;
+    for (auto& w : workers) {
+        try {
+            w->thread = std::thread(work, std::ref(*w));
+        } catch (const std::system_error&) {
+            break;
+        }
+        ++started;
+    }
+    if (started == 0) return -1;
+    workers.resize(started);
+
+    const Crc32 crc32;
+    uint32_t next = 0;     // the next volume to hand out
+    uint32_t settled = 0;  // the volumes before it are written
+    uint64_t reported = 0;
+    for (;;) {
+        enum class Action { Progress, Settle, HandOut } action;
+        Worker* idle = nullptr;
+        uint64_t moved = 0;
+        {
+            std::unique_lock<std::mutex> hold(shared.lock);
+            for (;;) {
+                moved = shared.moved;
+                if (moved != reported) {
+                    action = Action::Progress;
+                    break;
+                }
+                if (shared.outcomes[settled].kind != Kind::Pending) {
+                    action = Action::Settle;
+                    break;
+                }
+                if (next < count && next < shared.limit) {
+                    for (auto& w : workers)
+                        if (!w->busy) idle = w.get();
+                    if (idle) {
+                        action = Action::HandOut;
+                        idle->busy = true;
+                        break;
+                    }
+                }
+                shared.toCaller.wait(hold);
+            }
+        }
+        switch (action) {
+        case Action::Progress:
+            reported = moved;
+            if (options_.progress) options_.progress(reported, fileSize);
+            break;
+        case Action::Settle: {
+            Outcome& out = shared.outcomes[settled];  // no worker changes it any more
+            if (out.kind == Kind::Done) {
+                fileCrc = crc32.combine(fileCrc, 0, out.crc, out.size);
+                if (++settled == count) return 1;
+                break;
+            }
+            joiner.stopAll();
+            if (out.kind == Kind::Thrown) std::rethrow_exception(out.thrown);
+            return fail(out.error);
+        }
+        case Action::HandOut: {
+            VolumePlan plan = planOf(next);
+            volumePaths_.push_back(plan.path);
+            std::unique_ptr<FileStream> out = create(plan.path);
+            {
+                std::lock_guard<std::mutex> hold(shared.lock);
+                if (out) {
+                    idle->job = Job{next, std::move(plan), std::move(out)};
+                } else {
+                    idle->busy = false;
+                    shared.outcomes[next].kind = Kind::Failed;
+                    shared.outcomes[next].error = "cannot create " + volumePaths_.back();
+                    if (next < shared.limit) shared.limit = next;
+                }
+                ++next;
+            }
+            shared.toWorkers.notify_all();
+            break;
+        }
+        }
+    }
 }
 
 } // namespace zrk

@@ -57,7 +57,22 @@ public:
 
 private:
     int fail(const std::string& message);
-    int writeFiles(const std::function<std::unique_ptr<FileStream>(const std::string&)>& create);
+    using Create = std::function<std::unique_ptr<FileStream>(const std::string&)>;
+    // One volume's file, its place in the input, and its records as stored.
+    struct VolumePlan {
+        std::string path;
+        uint64_t start = 0;
+        uint64_t size = 0;
+        std::vector<unsigned char> info;
+        DateRecord placeholder;
+        std::optional<ArchiveHeader> keyHeader;  // encrypted: the plain header the piece is keyed with
+    };
+    int writeFiles(const Create& create);
+    // The volumes of an encrypted archive, one per worker thread, each reading its own
+    // piece of the input. 1: all written and `fileCrc` is the input's CRC; 0: failed,
+    // error() says what failed first in volume order; -1: no worker started, nothing done.
+    int writeInParallel(uint32_t count, const std::function<VolumePlan(uint32_t)>& planOf, const std::string& password,
+                        const Create& create, uint32_t blockSize, uint64_t fileSize, uint32_t& fileCrc);
 
     ArchiveWriterOptions options_;
     FileSystem& files_;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "archive/archive_writer.h"
 #include "archive/split_archive.h"
@@ -142,6 +143,38 @@ TEST(ArchiveWriter, RefusesWhatItCannotWrite) {
     EXPECT_FALSE(noStub.error().empty());
     options = writerOptions(source, out, "fine.txt", patternBytes(10, 1));
     EXPECT_EQ(ArchiveWriter(options).write(), 0);  // neither a size nor a count
+}
+
+// An encrypted split writes a volume per core; its progress stays one rising count on
+// the caller's thread, and an exception from it leaves no file behind.
+TEST(ArchiveWriter, AnEncryptedSplitReportsOneRisingCountAndAnExceptionFromItLeavesNothing) {
+    struct Interrupted {};
+    ScratchFolder source, out;
+    const auto bytes = patternBytes(3000, 4);
+    auto options = writerOptions(source, out, "data.bin", bytes);
+    options.volumeCount = 7;
+    options.password = "pw";
+    options.bufferSize = 9;
+    const std::thread::id caller = std::this_thread::get_id();
+    std::vector<uint64_t> done;
+    bool elsewhere = false;
+    options.progress = [&](uint64_t d, uint64_t) {
+        elsewhere |= std::this_thread::get_id() != caller;
+        done.push_back(d);
+    };
+    ArchiveWriter writer(options);
+    ASSERT_EQ(writer.write(), 1) << writer.error();
+    EXPECT_FALSE(elsewhere);
+    for (size_t i = 1; i < done.size(); ++i) EXPECT_GT(done[i], done[i - 1]) << i;
+    EXPECT_EQ(done.back(), bytes.size());
+    for (const auto& entry : fs::directory_iterator(out.host(""))) fs::remove(entry.path());
+
+    options.progress = [&](uint64_t d, uint64_t) {
+        if (d > 1000) throw Interrupted();
+    };
+    ArchiveWriter interrupted(options);
+    EXPECT_THROW(interrupted.write(), Interrupted);
+    EXPECT_TRUE(fs::is_empty(out.host("")));
 }
 
 // Counts header reads and can exchange two volumes' contents between the passes.
