@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "archive/stored_name.h"
+#include "archive/worker_count.h"
 #include "chunk/chunk_stream.h"
 #include "chunk/chunk_tags.h"
 #include "crypto/crc32.h"
@@ -333,8 +334,7 @@ int ArchiveWriter::writeFiles(const std::function<std::unique_ptr<FileStream>(co
 int ArchiveWriter::writeInParallel(uint32_t count, const std::function<VolumePlan(uint32_t)>& planOf,
                                    const std::string& password, const Create& create, uint32_t blockSize,
                                    uint64_t fileSize, uint32_t& fileCrc) {
-    const uint32_t cores = std::thread::hardware_concurrency();
-    const uint32_t wanted = cores < count ? cores : count;
+    const uint32_t wanted = workerCount(count);
     if (wanted < 2) return -1;
 
     struct Job {

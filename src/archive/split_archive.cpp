@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "archive/stored_name.h"
+#include "archive/worker_count.h"
 #include "chunk/chunk_stream.h"
 #include "chunk/chunk_tags.h"
 #include "chunk/locate_chunk.h"
@@ -601,8 +602,7 @@ int SplitArchive::combinePieces(const ArchiveHeader& archive, const VolumeSet& s
                                 uint32_t& fileCrc) {
     using Kind = PieceOutcome::Kind;
     const uint32_t count = archive.volumeCount();
-    const uint32_t cores = std::thread::hardware_concurrency();
-    const uint32_t wanted = cores < count ? cores : count;
+    const uint32_t wanted = workerCount(count);
     if (wanted < 2 || !ready_) return -1;
 
     PieceShared shared;
