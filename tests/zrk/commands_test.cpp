@@ -366,6 +366,8 @@ TEST_F(ZrkTool, UsageErrorsExitTwoWithOneLineAndWhereTheHelpIs) {
         {{"split", in, "-s", "1k", "-n", "2"}, "--size and --count cannot be given together", "zrk split"},
         {{"split", in, "-n", "1000000"}, "--count: '1000000' is not a number of volumes from 1 to 999,999", "zrk split"},
         {{"split", in, "-n", "2", "--lang", "fr"}, "--lang: 'fr' is not a language of the wizard (ja, en)", "zrk split"},
+        {{"split", in, "-n", "2", "--arch", "arm"}, "--arch: 'arm' is not an architecture of the combining program (x86, x64)", "zrk split"},
+        {{"split", in, "-n", "2", "--arch", "x64", "--stub", stub}, "--stub and --arch cannot be given together", "zrk split"},
         {{"split", in, "-n", "2", "--bogus"}, "unknown option --bogus", "zrk split"},
         {{"split"}, "FILE is missing", "zrk split"},
         {{"split", in, "-s"}, "--size needs a value (SIZE)", "zrk split"},
@@ -393,7 +395,8 @@ TEST_F(ZrkTool, UsageErrorsExitTwoWithOneLineAndWhereTheHelpIs) {
 }
 
 // Without --stub the program is looked for beside the tool (the Windows zip), then in
-// ../lib/zrk (an installed package); a missing one names every place looked at.
+// ../lib/zrk (an installed package), the x64 one under x64/ in both; a missing one
+// names every place looked at.
 TEST_F(ZrkTool, StubFoundBesideTheToolOrInItsLibraryFolder) {
     const fs::path zip = dir_ / "zip", prefix = dir_ / "prefix";
     for (const fs::path& bin : {zip, prefix / "bin"}) {
@@ -402,9 +405,11 @@ TEST_F(ZrkTool, StubFoundBesideTheToolOrInItsLibraryFolder) {
     }
     fs::create_directories(prefix / "lib" / "zrk");
     writeBytes(dir_ / "in" / "s.bin", bytes(5000, 13));
-    auto splitWith = [&](const fs::path& tool) {
+    auto splitWith = [&](const fs::path& tool, std::vector<std::string> more = {}) {
         fs::remove_all(dir_ / "arc");
-        return runTool(tool.string(), {"split", path("in/s.bin"), "-n", "2", "-o", path("arc")});
+        std::vector<std::string> args{"split", path("in/s.bin"), "-n", "2", "-o", path("arc")};
+        args.insert(args.end(), more.begin(), more.end());
+        return runTool(tool.string(), args);
     };
     auto startsWith = [&](const std::vector<char>& stub) {
         const auto exe = readBytes(dir_ / "arc" / "s.exe");
@@ -429,6 +434,23 @@ TEST_F(ZrkTool, StubFoundBesideTheToolOrInItsLibraryFolder) {
     writeBytes(zip / "zrkcombine.exe", beside);
     ASSERT_EQ(splitWith(zip / "zrk").code, 0);
     EXPECT_TRUE(startsWith(beside));
+
+    r = splitWith(prefix / "bin" / "zrk", {"--arch", "x64"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("the x64 combining program x64/zrkcombine.exe was not found"), std::string::npos) << r.err;
+    for (const fs::path& place : {prefix / "bin" / "x64" / "zrkcombine.exe", prefix / "lib" / "zrk" / "x64" / "zrkcombine.exe"})
+        EXPECT_NE(r.err.find(place.lexically_normal().string()), std::string::npos) << r.err;
+    const auto packaged64 = bytes(4200, 23), beside64 = bytes(4700, 24);
+    fs::create_directories(prefix / "lib" / "zrk" / "x64");
+    writeBytes(prefix / "lib" / "zrk" / "x64" / "zrkcombine.exe", packaged64);
+    ASSERT_EQ(splitWith(prefix / "bin" / "zrk", {"--arch", "x64"}).code, 0);
+    EXPECT_TRUE(startsWith(packaged64));
+    ASSERT_EQ(splitWith(prefix / "bin" / "zrk", {"--arch", "x86"}).code, 0);
+    EXPECT_TRUE(startsWith(beside));
+    fs::create_directories(zip / "x64");
+    writeBytes(zip / "x64" / "zrkcombine.exe", beside64);
+    ASSERT_EQ(splitWith(zip / "zrk", {"--arch", "x64"}).code, 0);
+    EXPECT_TRUE(startsWith(beside64));
 }
 
 // -s 100 meant as megabytes makes a volume of every hundred bytes: past 10,000 volumes

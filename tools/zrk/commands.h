@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "stub_search.h"
+
 namespace zrk::tool {
 
 struct ToolError : std::runtime_error {
@@ -32,6 +34,7 @@ struct SplitRequest {
     std::string outputFolder;  // empty: the input's folder
     KeyOptions key;
     std::string stub;  // empty: searched for (stub_search.h)
+    StubArch arch = StubArch::X86;  // which program the search looks for
     bool english = false;
     bool force = false;  // replace existing archive files; more than kVolumesWithoutForce volumes
 };

@@ -120,11 +120,19 @@ int run(int argc, char** argv) {
     splitCommand->add_option("-o,--output", split.outputFolder, "Folder for the archive (default: the file's folder)")
         ->type_name("DIR");
     addKeyOptions(*splitCommand, split.key, "twice");
+    auto* stub = splitCommand
+                     ->add_option("--stub", split.stub,
+                                  "The combining program (default: zrkcombine.exe, or x64/zrkcombine.exe with --arch "
+                                  "x64, beside zrk, in ../lib/zrk from zrk's folder, or in the build tree)")
+                     ->type_name("PATH");
+    std::string arch = "x86";
     splitCommand
-        ->add_option("--stub", split.stub,
-                     "The combining program (default: zrkcombine.exe beside zrk, in ../lib/zrk from zrk's folder, "
-                     "or in the build tree)")
-        ->type_name("PATH");
+        ->add_option("--arch", arch,
+                     "The combining program the archive's .exe is made of: x86 (the 32-bit one) or x64; both "
+                     "combine the same archives (default: x86)")
+        ->type_name("ARCH")
+        ->check(oneOf({"x86", "x64"}, "an architecture of the combining program"))
+        ->excludes(stub);
     std::string lang = "ja";
     splitCommand->add_option("--lang", lang, "Language of the combine wizard (default: ja)")
         ->type_name("LANG")
@@ -172,6 +180,7 @@ int run(int argc, char** argv) {
         if (splitCommand->parsed()) {
             if (!sizeText.empty()) split.volumeSize = *parseSize(sizeText);
             split.english = lang == "en";
+            split.arch = arch == "x64" ? StubArch::X64 : StubArch::X86;
             return runSplit(split);
         }
         if (joinCommand->parsed()) return runJoin(join);

@@ -62,11 +62,13 @@ int runSplit(const SplitRequest& request) {
     std::string stub;
     if (request.stub.empty()) {
         std::vector<std::string> looked;
-        stub = findStub(moduleFolder(), looked);
+        stub = findStub(moduleFolder(), request.arch, looked);
         if (stub.empty()) {
             std::string places;
             for (const std::string& place : looked) places += (places.empty() ? "" : ", ") + shownPath(place);
-            throw ToolError("the combining program zrkcombine.exe was not found (looked for " + places +
+            throw ToolError(std::string(request.arch == StubArch::X64 ? "the x64 combining program "
+                                                                      : "the combining program ") +
+                            shownPath(stubName(request.arch)) + " was not found (looked for " + places +
                             "); give its path with --stub");
         }
     } else {

@@ -7,8 +7,6 @@
 namespace zrk::tool {
 namespace {
 
-constexpr const char* kStubName = "zrkcombine.exe";
-
 bool endsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
@@ -17,24 +15,30 @@ bool isFile(const std::string& path) { return pathExists(path) && !(getAttribute
 
 } // namespace
 
-std::vector<std::string> stubCandidates(const std::string& toolFolder) {
-    std::vector<std::string> places{joinPath(toolFolder, kStubName),
-                                    joinPath(joinPath(joinPath(parentFolder(toolFolder), "lib"), "zrk"), kStubName)};
+std::string stubName(StubArch arch) { return arch == StubArch::X64 ? "x64\\zrkcombine.exe" : "zrkcombine.exe"; }
+
+std::vector<std::string> stubCandidates(const std::string& toolFolder, StubArch arch) {
+    const std::string name = stubName(arch);
+    std::vector<std::string> places{joinPath(toolFolder, name),
+                                    joinPath(joinPath(joinPath(parentFolder(toolFolder), "lib"), "zrk"), name)};
     if (endsWith(toolFolder, "\\tools\\zrk")) {
         const std::string build = parentFolder(parentFolder(toolFolder));
         if (isFile(joinPath(build, "CMakeCache.txt"))) {
+            const char* besideBuild =
+                arch == StubArch::X64 ? "windows64\\src\\app\\zrkcombine.exe" : "windows\\src\\app\\zrkcombine.exe";
 #ifdef _WIN32
-            places.push_back(joinPath(build, "src\\app\\zrkcombine.exe"));
-#else
-            places.push_back(joinPath(parentFolder(build), "windows\\src\\app\\zrkcombine.exe"));
+            // A Windows build's own program has the tool's architecture.
+            if ((arch == StubArch::X64) == (sizeof(void*) == 8)) besideBuild = nullptr;
 #endif
+            places.push_back(besideBuild ? joinPath(parentFolder(build), besideBuild)
+                                         : joinPath(build, "src\\app\\zrkcombine.exe"));
         }
     }
     return places;
 }
 
-std::string findStub(const std::string& toolFolder, std::vector<std::string>& looked) {
-    looked = stubCandidates(toolFolder);
+std::string findStub(const std::string& toolFolder, StubArch arch, std::vector<std::string>& looked) {
+    looked = stubCandidates(toolFolder, arch);
     for (const std::string& place : looked)
         if (isFile(place)) return place;
     return {};
