@@ -5,23 +5,31 @@
 #   Debian package (a Linux build)      Windows zip (a Windows build)
 #   bin/zrk                             zrk-<version>-win32/zrk.exe
 #   lib/zrk/zrkcombine.exe              zrk-<version>-win32/zrkcombine.exe
+#   lib/zrk/x64/zrkcombine.exe          zrk-<version>-win32/x64/zrkcombine.exe
 #   share/man/man1/zrk.1.gz             zrk-<version>-win32/README.md
 #   share/bash-completion/completions/zrk
 #   share/doc/zrk/README.md
 #
-# zrk looks for the program beside itself and in ../lib/zrk (tools/zrk/stub_search.h),
-# so any prefix works.
+# zrk looks for the program beside itself and in ../lib/zrk, the x64 one (split --arch
+# x64) under x64/ in both (tools/zrk/stub_search.h), so any prefix works.
+#
+# The x64 program comes from the windows64 build, given by its path.
+set(ZRK_STUB_PROGRAM_X64 "" CACHE FILEPATH "zrkcombine.exe of the x64 Windows build, for x64/ beside the 32-bit one")
 if(WIN32)
   install(TARGETS zrk zrkcombine RUNTIME DESTINATION . COMPONENT zrk)
+  if(ZRK_STUB_PROGRAM_X64)
+    install(PROGRAMS ${ZRK_STUB_PROGRAM_X64} DESTINATION x64 COMPONENT zrk)
+  endif()
   install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION . COMPONENT zrk)
 else()
   install(TARGETS zrk RUNTIME DESTINATION bin COMPONENT zrk)
-  # A Linux build does not make the Windows program; the 32-bit build's is given here.
-  # The x64 program (the windows64 build) goes beside it once zrk chooses between the
-  # two, under the name the tool will then look for.
+  # A Linux build does not make the Windows programs; the two builds' are given here.
   set(ZRK_STUB_PROGRAM "" CACHE FILEPATH "zrkcombine.exe of the 32-bit Windows build, for lib/zrk")
   if(ZRK_STUB_PROGRAM)
     install(PROGRAMS ${ZRK_STUB_PROGRAM} DESTINATION lib/zrk COMPONENT zrk)
+  endif()
+  if(ZRK_STUB_PROGRAM_X64)
+    install(PROGRAMS ${ZRK_STUB_PROGRAM_X64} DESTINATION lib/zrk/x64 COMPONENT zrk)
   endif()
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/zrk.bash-completion DESTINATION share/bash-completion/completions
           RENAME zrk COMPONENT zrk)
