@@ -16,7 +16,7 @@
 #include <thread>
 
 #include "archive/stored_name.h"
-#include "archive/worker_count.h"
+#include "archive/worker_threads.h"
 #include "chunk/chunk_stream.h"
 #include "chunk/chunk_tags.h"
 #include "crypto/crc32.h"
@@ -430,31 +430,8 @@ int ArchiveWriter::writeInParallel(uint32_t count, const std::function<VolumePla
 
     // However this ends, every worker is stopped and gone (its files closed) before
     // write() removes what it made.
-    struct Joiner {
-        Shared& shared;
-        std::vector<std::unique_ptr<Worker>>& workers;
-        void stopAll() {
-            {
-                std::lock_guard<std::mutex> hold(shared.lock);
-                shared.stop = true;
-            }
-            shared.toWorkers.notify_all();
-            for (auto& w : workers)
-                if (w->thread.joinable()) w->thread.join();
-        }
-        ~Joiner() { stopAll(); }
-    } joiner{shared, workers};
-    size_t started = 0;
-    for (auto& w : workers) {
-        try {
-            w->thread = std::thread(work, std::ref(*w));
-        } catch (const std::system_error&) {
-            break;
-        }
-        ++started;
-    }
-    if (started == 0) return -1;
-    workers.resize(started);
+    WorkerThreads<Shared, Worker> threads(shared, workers);
+    if (threads.start(work) == 0) return -1;
 
     const Crc32 crc32;
     uint32_t next = 0;     // the next volume to hand out
@@ -500,7 +477,7 @@ int ArchiveWriter::writeInParallel(uint32_t count, const std::function<VolumePla
                 if (++settled == count) return 1;
                 break;
             }
-            joiner.stopAll();
+            threads.stopAll();
             if (out.kind == Kind::Thrown) std::rethrow_exception(out.thrown);
             return fail(out.error);
         }

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "archive/stored_name.h"
-#include "archive/worker_count.h"
+#include "archive/worker_threads.h"
 #include "chunk/chunk_stream.h"
 #include "chunk/chunk_tags.h"
 #include "chunk/locate_chunk.h"
@@ -729,31 +729,8 @@ int SplitArchive::combinePieces(const ArchiveHeader& archive, const VolumeSet& s
 
     // However this ends, every worker is stopped and gone before the buffers, the
     // files or the key are touched by anyone else.
-    struct Joiner {
-        PieceShared& shared;
-        std::vector<std::unique_ptr<PieceWorker>>& workers;
-        void stopAll() {
-            {
-                std::lock_guard<std::mutex> hold(shared.lock);
-                shared.stop = true;
-            }
-            shared.toWorkers.notify_all();
-            for (auto& w : workers)
-                if (w->thread.joinable()) w->thread.join();
-        }
-        ~Joiner() { stopAll(); }
-    } joiner{shared, workers};
-    size_t started = 0;
-    for (auto& w : workers) {
-        try {
-            w->thread = std::thread(work, std::ref(*w));
-        } catch (const std::system_error&) {
-            break;
-        }
-        ++started;
-    }
-    if (started == 0) return -1;
-    workers.resize(started);
+    WorkerThreads<PieceShared, PieceWorker> threads(shared, workers);
+    if (threads.start(work) == 0) return -1;
 
     uint32_t next = 0;      // the next volume to hand out
     uint32_t settled = 0;   // the volumes before it have been written and checked
@@ -798,7 +775,7 @@ int SplitArchive::combinePieces(const ArchiveHeader& archive, const VolumeSet& s
                 if (++settled == count) return 1;
                 continue;
             }
-            joiner.stopAll();
+            threads.stopAll();
             switch (out.kind) {
             case Kind::Failed:
                 return failVolume(out.code, out.detail, settled, shared.paths[settled]);
