@@ -17,18 +17,24 @@ Handle openFile(const std::string& absolutePath, uint32_t mode) {
     static constexpr DWORD kAccess[] = {
         GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE,
     };
-    static constexpr DWORD kDisposition[] = {OPEN_EXISTING, OPEN_EXISTING, OPEN_EXISTING, CREATE_ALWAYS,
-                                             CREATE_ALWAYS};
+    static constexpr bool kCreates[] = {false, false, false, true, true};
     if (mode >= sizeof kAccess / sizeof kAccess[0]) return FileStream::kInvalidHandle;
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    if (hasWideCalls()) {
-        if (wideCalls().CreateFileW)
-            handle = wideCalls().CreateFileW(wideChars(utf8ToWide(absolutePath)), kAccess[mode], FILE_SHARE_READ,
-                                             nullptr, kDisposition[mode], FILE_ATTRIBUTE_NORMAL, nullptr);
-    } else {
-        handle = CreateFileA(utf8ToAnsi(absolutePath).c_str(), kAccess[mode], FILE_SHARE_READ, nullptr,
-                             kDisposition[mode], FILE_ATTRIBUTE_NORMAL, nullptr);
-    }
+    auto open = [&](DWORD disposition) {
+        if (!hasWideCalls())
+            return CreateFileA(utf8ToAnsi(absolutePath).c_str(), kAccess[mode], FILE_SHARE_READ, nullptr,
+                               disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (!wideCalls().CreateFileW) return INVALID_HANDLE_VALUE;
+        return wideCalls().CreateFileW(wideChars(utf8ToWide(absolutePath)), kAccess[mode], FILE_SHARE_READ, nullptr,
+                                       disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    if (!kCreates[mode]) return reinterpret_cast<Handle>(open(OPEN_EXISTING));
+    // A file that is not there yet is made with CREATE_NEW, and only one that is there
+    // is truncated. Wine carries out CREATE_ALWAYS as create-then-truncate even for a
+    // new file, and on ext4 a file truncated to nothing is written back in full when
+    // it is closed (the file system's guard for files rewritten in place): the close of
+    // a 2 GiB combine's output then waited for the disk.
+    HANDLE handle = open(CREATE_NEW);
+    if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) handle = open(CREATE_ALWAYS);
     return reinterpret_cast<Handle>(handle);
 }
 
