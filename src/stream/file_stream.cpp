@@ -11,6 +11,12 @@ namespace zrk {
 namespace {
 // Counts are reported as signed 32-bit values, so one call moves at most this much.
 constexpr uint32_t kMaxTransfer = 0x7FFFFFFF;
+// A write reaches the system in pieces of at most this much. Linux gives a large write
+// large page-cache folios, and on virtual machines that hand free memory back to the
+// host those are fresh pages the host must supply first: there a 4 MiB write() into
+// ext4 ran at a third of the speed of the same data written 1 MiB at a time (dd shows
+// it as well). Pieces of 1 MiB cost one more call per MiB and nothing measurable elsewhere.
+constexpr uint32_t kWritePiece = 1u << 20;
 } // namespace
 
 FileStream::~FileStream() { release(); }
@@ -25,9 +31,17 @@ int32_t FileStream::read(void* buffer, uint32_t count) {
 
 int32_t FileStream::write(const void* buffer, uint32_t count) {
     if (count > kMaxTransfer) count = kMaxTransfer;
-    uint32_t done = 0;
-    if (handle_ == kInvalidHandle || !file_backend::writeFile(handle_, buffer, count, done)) return 0;
-    return int32_t(done);
+    if (handle_ == kInvalidHandle) return 0;
+    const unsigned char* bytes = static_cast<const unsigned char*>(buffer);
+    uint32_t total = 0;
+    while (total < count) {
+        const uint32_t piece = count - total < kWritePiece ? count - total : kWritePiece;
+        uint32_t done = 0;
+        if (!file_backend::writeFile(handle_, bytes + total, piece, done)) break;
+        total += done;
+        if (done != piece) break;
+    }
+    return int32_t(total);
 }
 
 int FileStream::seek(uint64_t position) {

@@ -131,6 +131,19 @@ TEST_F(FileStreamTest, SizeFollowsWritersExceptInReadMode) {
     EXPECT_EQ(reader.size(), 13u);  // the size found at open
 }
 
+TEST_F(FileStreamTest, WriteOfSeveralMegabytesLandsWholeAndInOrder) {
+    // Large writes reach the system in pieces; every piece must land, at its place.
+    std::string content((3u << 20) + 5, '\0');
+    for (size_t i = 0; i < content.size(); ++i) content[i] = char(i * 31 + (i >> 20));
+    FileStream writer;
+    ASSERT_EQ(writer.open(at("f"), CreateWrite), 1);
+    EXPECT_EQ(writer.write(content.data(), uint32_t(content.size())), int32_t(content.size()));
+    writer.close();
+    FileStream reader;
+    ASSERT_EQ(reader.loadWhole(at("f")), 1);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(reader.loadedBuffer()), size_t(reader.size())), content);
+}
+
 TEST_F(FileStreamTest, OpenOverAnOpenHandleClosesItFirst) {
     writeFile("first", "1");
     writeFile("second", "2");
