@@ -1,5 +1,6 @@
 // The path functions' system calls on Windows: the wide route through the wide-call
 // table (with the "\\?\" long-path prefix where it applies), the ANSI route otherwise.
+#include <algorithm>
 #include <memory>
 #include <new>
 
@@ -16,8 +17,13 @@ namespace zrk {
 namespace {
 
 // getAttributes and setAttributes prefix every path, even one that already starts
-// with two backslashes: their callers pass absolute local paths.
-std::u16string alwaysPrefixed(const std::string& path) { return utf8ToWide("\\\\?\\" + path); }
+// with two backslashes: their callers pass absolute local paths. The prefix also turns
+// off the system's own reading of the path, which takes '/' as a separator; a folder
+// typed as "C:/out" must still work, so the slashes are turned here.
+std::u16string alwaysPrefixed(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return utf8ToWide("\\\\?\\" + path);
+}
 
 } // namespace
 

@@ -1,6 +1,8 @@
 // UTF-8 wrappers around system calls that several parts of the program need.
 #include "text/call_wrappers_win32.h"
 
+#include <algorithm>
+
 #include "text/ansi_win32.h"
 #include "text/utf.h"
 #include "text/wide_calls_win32.h"
@@ -61,9 +63,11 @@ BOOL textExtent(HDC dc, std::string_view text, SIZE* size) {
 }
 
 std::string longPathPattern(std::string_view pattern) {
-    const std::string_view end = pattern.substr(0, pattern.find('\0'));
-    if (end.size() >= 2 && end[0] == '\\' && end[1] == '\\') return std::string(end);
-    return "\\\\?\\" + std::string(end);
+    std::string path(pattern.substr(0, pattern.find('\0')));
+    if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') return path;
+    // Behind the prefix the system no longer takes '/' as a separator.
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return "\\\\?\\" + path;
 }
 
 HANDLE findFirstFile(std::string_view pattern, FileEntry& entry) {

@@ -24,8 +24,9 @@ BOOL textExtent(HDC dc, std::string_view text, SIZE* size);
 HANDLE findFirstFile(std::string_view pattern, FileEntry& entry);
 BOOL findNextFile(HANDLE handle, FileEntry& entry);
 
-// The pattern as the wide route passes it: "\\?\" in front unless it starts with
-// two backslashes already (a network path, or one that carries the prefix).
+// The pattern as the wide route passes it: "\\?\" in front, and '/' turned into '\',
+// unless it starts with two backslashes already (a network path, or one that carries
+// the prefix).
 std::string longPathPattern(std::string_view pattern);
 
 } // namespace zrk

@@ -107,6 +107,19 @@ TEST_F(Win32PathTest, LongPathsWorkWhereThePrefixIsUsed) {
     for (auto it = made.rbegin(); it != made.rend(); ++it) RemoveDirectoryW(prefixedWide(*it).c_str());
 }
 
+TEST_F(Win32PathTest, ForwardSlashesWorkLikeBackslashes) {
+    // A folder typed with '/' (as "C:/out"): found, and a file renamed and removed in it.
+    std::string slashed = folder_;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    writeFile("part", "data");
+    EXPECT_EQ(pathExists(slashed), 1);
+    EXPECT_NE(getAttributes(slashed + "/part"), kNoAttributes);
+    ASSERT_EQ(replaceFile(slashed + "\\part", slashed + "\\whole"), 1);
+    EXPECT_EQ(pathExists(at("whole")), 1);
+    EXPECT_EQ(removeFile(slashed + "/whole"), 1);
+    EXPECT_EQ(pathExists(at("whole")), 0);
+}
+
 TEST_F(Win32PathTest, ZoneMarksRoundTripWhereTheFileSystemKeepsStreams) {
     writeFile("plain", "p");
     writeFile("marked", "m");

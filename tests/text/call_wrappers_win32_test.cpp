@@ -15,6 +15,7 @@ namespace {
 
 TEST(LongPathPattern, PrefixUnlessTwoBackslashes) {
     EXPECT_EQ(longPathPattern("C:\\a\\*.zrd"), "\\\\?\\C:\\a\\*.zrd");
+    EXPECT_EQ(longPathPattern("C:/a/*.zrd"), "\\\\?\\C:\\a\\*.zrd");  // typed with slashes
     EXPECT_EQ(longPathPattern("\\\\server\\share\\*"), "\\\\server\\share\\*");
     EXPECT_EQ(longPathPattern("\\\\?\\C:\\x"), "\\\\?\\C:\\x");
     EXPECT_EQ(longPathPattern("\\a"), "\\\\?\\\\a");
