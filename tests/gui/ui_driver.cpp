@@ -19,6 +19,7 @@ struct Options {
     std::deque<std::string> answers;
     std::deque<std::string> backAt;  // pages to go back from, in order
     bool passwordGiven = false;
+    bool timings = false;
     bool triedKey = false;
     int timeoutSeconds = 120;
 };
@@ -223,6 +224,7 @@ int run(Options& options) {
     const DWORD deadline = GetTickCount() + DWORD(options.timeoutSeconds) * 1000;
     HWND seenMarker = nullptr;
     DWORD seenAt = 0;
+    DWORD actedAt = GetTickCount();  // when the driver last moved the wizard on
     bool sawWindow = false, closedStuck = false;
     int shot = 0;
     while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT) {
@@ -246,7 +248,13 @@ int run(Options& options) {
             if (marker != seenMarker) {
                 seenMarker = marker;
                 seenAt = GetTickCount();
-                Sleep(300);  // let the page paint before it is captured or left
+                const bool combining = std::strcmp(page.name, "combining") == 0;
+                if (options.timings)
+                    say(std::string("timing ") + page.name + " " + std::to_string(seenAt - actedAt) + " ms");
+                // Let the page paint before it is captured or left; when timing, the
+                // combining page is not waited on, so that the end of a short combine
+                // is seen when it comes.
+                if (!(options.timings && combining)) Sleep(300);
                 std::string line = std::string("page ") + page.name;
                 if (std::strcmp(page.name, "output-folder") == 0)
                     line += ": " + oneLine(windowText(GetDlgItem(found.wizard, 7)));
@@ -258,6 +266,7 @@ int run(Options& options) {
                     screenshot(found.wizard, options.screenshots + "\\" + file + page.name + ".bmp");
                 }
                 act(found.wizard, page, options);
+                if (!combining) actedAt = GetTickCount();
             } else if (std::strcmp(page.name, "combining") != 0 && !closedStuck &&
                        GetTickCount() - seenAt > 4000) {
                 // The page did not move on after its action: say so, then close.
@@ -303,7 +312,8 @@ std::deque<std::string> list(const std::string& value) {
 
 int usage() {
     say("usage: ui_driver run PROGRAM [--password P | --password-file F | --key-file K] [--output DIR] [--answer yes|no[,..]]"
-        " [--cancel-at PAGE] [--close-at PAGE] [--back-at PAGE[,..]] [--screenshot-dir DIR] [--args TEXT] [--timeout SECONDS]");
+        " [--cancel-at PAGE] [--close-at PAGE] [--back-at PAGE[,..]] [--screenshot-dir DIR] [--args TEXT] [--timeout SECONDS]"
+        " [--timings]");
     return 2;
 }
 
@@ -313,7 +323,13 @@ int main(int argc, char** argv) {
     if (argc < 3 || std::strcmp(argv[1], "run") != 0) return usage();
     Options options;
     options.program = argv[2];
-    for (int i = 3; i + 1 < argc; i += 2) {
+    for (int i = 3; i < argc; i += 2) {
+        if (std::strcmp(argv[i], "--timings") == 0) {
+            options.timings = true;
+            --i;
+            continue;
+        }
+        if (i + 1 >= argc) return usage();
         const std::string key = argv[i], value = argv[i + 1];
         if (key == "--password") options.password = value, options.passwordGiven = true;
         else if (key == "--password-file") {
