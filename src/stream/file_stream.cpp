@@ -11,11 +11,10 @@ namespace zrk {
 namespace {
 // Counts are reported as signed 32-bit values, so one call moves at most this much.
 constexpr uint32_t kMaxTransfer = 0x7FFFFFFF;
-// A write reaches the system in pieces of at most this much. Linux gives a large write
-// large page-cache folios, and on virtual machines that hand free memory back to the
-// host those are fresh pages the host must supply first: there a 4 MiB write() into
-// ext4 ran at a third of the speed of the same data written 1 MiB at a time (dd shows
-// it as well). Pieces of 1 MiB cost one more call per MiB and nothing measurable elsewhere.
+// A write reaches the system in pieces of at most this much. On the virtual machines we
+// test on, a 4 MiB write() into ext4's page cache ran at a third of the speed of the
+// same data written 1 MiB at a time (dd shows it as well; the larger page-cache folios
+// a large write gets are the likely reason). Pieces of 1 MiB cost one more call per MiB.
 constexpr uint32_t kWritePiece = 1u << 20;
 } // namespace
 
