@@ -11,11 +11,14 @@ namespace zrk {
 namespace {
 // Counts are reported as signed 32-bit values, so one call moves at most this much.
 constexpr uint32_t kMaxTransfer = 0x7FFFFFFF;
-// A write reaches the system in pieces of at most this much. On the virtual machines we
-// test on, a 4 MiB write() into ext4's page cache ran at a third of the speed of the
-// same data written 1 MiB at a time (dd shows it as well; the larger page-cache folios
-// a large write gets are the likely reason). Pieces of 1 MiB cost one more call per MiB.
-constexpr uint32_t kWritePiece = 1u << 20;
+// A write reaches the system in pieces of at most this much. The page cache gives a
+// write folios up to its own size. On the virtual machines we test on, free 2 MiB blocks
+// are handed back to the host, and the first touch of such memory waits for the host: a
+// writer of large folios, which only large free blocks can serve, meets that far more
+// often than one of small folios, which mostly reuses the pages freed just before. A
+// 2 GiB file written 1 MiB at a time took 4.4 to 5.2 s where 64 KiB at a time took
+// about 0.5 s (`cat` 0.65 s); docs/RELIABILITY.md has the traces.
+constexpr uint32_t kWritePiece = 1u << 16;
 } // namespace
 
 FileStream::~FileStream() { release(); }
